@@ -122,16 +122,17 @@ void LogFile::WriteText(std::string_view line) {
     }
 
     Vs5Platform::LocalTime now = clock_();
-    if (fd_ >= 0 && !now.SameDate(date_)) {
-        close(fd_);
+    bool newDay = !now.SameDate(date_);
+    if (newDay) {
+        if (fd_ >= 0) close(fd_);
         fd_ = -1;
         date_ = now;
-        lastAttemptTick_ = Vs5Platform::TickCount() - kRetryIntervalMs;
     }
     if (fd_ < 0) {
-        // The file could not be created before (or the day changed): try again,
-        // at most once a second, so that a passing failure does not silence the log.
-        if (Vs5Platform::TickCount() - lastAttemptTick_ < kRetryIntervalMs) return;
+        // The file could not be created before, or the day changed. A failure
+        // is retried at most once a second, so that a passing problem (a full
+        // disk, a folder being replaced) does not silence the log for good.
+        if (!newDay && Vs5Platform::TickCount() - lastAttemptTick_ < kRetryIntervalMs) return;
         date_ = now;
         if (!CreateDailyFile()) return;
     }
