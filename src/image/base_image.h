@@ -30,8 +30,8 @@ public:
     CBaseImage& operator=(const CBaseImage&) = delete;
 
     const std::string& identifier() const { return identifier_; }
-    uint32_t flags = 0;        // bit 0: keep a pristine copy after every load or blank creation
-    std::string secondText;    // kept for the owner; not read by the engine
+    uint32_t flags = 0;      // bit 0: keep a pristine copy after every load or blank creation
+    std::string secondText;  // kept for the owner; not read by the engine
 
     bool HasBitmap() const { return bitmap_ != nullptr; }
     int width() const { return width_; }

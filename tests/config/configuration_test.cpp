@@ -29,7 +29,7 @@ TEST(Configuration, LoadCreatesFoldersCleansTemporaryFilesAndOpensLogs) {
     EXPECT_FALSE(Exists(home / "Cache/cache0003"));
     EXPECT_FALSE(Exists(home / "TempFiles/old.tmp"));
     EXPECT_FALSE(Exists(home / "TempFiles/inner/old2.tmp"));
-    EXPECT_TRUE(Exists(home / "TempFiles/inner"));  // sub-folders are entered, not removed
+    EXPECT_TRUE(Exists(home / "TempFiles/inner"));    // sub-folders are entered, not removed
     EXPECT_EQ(config.cacheFolder(), home / "Cache");  // CachePath could not be created
     EXPECT_EQ(config.noCacheFolder(), home / "Cache/nocache");
     EXPECT_EQ(config.imageFolder(), home / "Command/Images");
@@ -81,9 +81,8 @@ TEST(Configuration, AccessPermitFillsTheIpFilter) {
     EXPECT_TRUE(config.ipFilter().IsAllowed("127.0.0.1"));
     EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.2"));
 
-    WriteFile(home / "vistrel5.ini",
-              "[Server]\nAccessPermit=192.168.0.0;10.1.2.3;bogus;" + std::string(32, '1') +
-                  ";127.0.0.1\n");
+    WriteFile(home / "vistrel5.ini", "[Server]\nAccessPermit=192.168.0.0;10.1.2.3;bogus;" +
+                                         std::string(32, '1') + ";127.0.0.1\n");
     config.ReadSettings(false);
     EXPECT_TRUE(config.ipFilter().IsAllowed("192.168.7.9"));
     EXPECT_TRUE(config.ipFilter().IsAllowed("10.1.2.3"));
@@ -91,7 +90,8 @@ TEST(Configuration, AccessPermitFillsTheIpFilter) {
     EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // after the over-long field
 
     std::string many = "[Server]\nAccessPermit=";
-    for (int i = 1; i <= 64; ++i) many += "10.1.1." + std::to_string(i) + ";";
+    for (int i = 1; i <= 64; ++i)
+        many += "10.1.1." + std::to_string(i) + ";";
     WriteFile(home / "vistrel5.ini", many + "10.2.2.2\n");
     config.ReadSettings(false);
     EXPECT_EQ(config.ipFilter().count(), 64);
@@ -124,7 +124,8 @@ TEST(Configuration, RequestLinesFollowTheLoggingSwitches) {
 namespace {
 bool WaitFor(const std::function<bool()>& condition) {
     for (int i = 0; i < 100; ++i) {
-        if (condition()) return true;
+        if (condition())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;

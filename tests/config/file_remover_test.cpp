@@ -48,4 +48,3 @@ TEST(FileRemover, RemovesByAgeWithPatternRecursionAndFolders) {
     EXPECT_TRUE(Exists(dir / "fresh"));
     EXPECT_TRUE(remover.RemoveOldFiles(dir / "missing", "*.*", 0, false));
 }
-

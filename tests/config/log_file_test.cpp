@@ -80,7 +80,8 @@ TEST(LogFile, LongLinesAndNonAsciiText) {
     log.WriteText(std::string(1022, 'b') + "\r\n");
     // 1000 Hangul syllables are 1002 units but 3002 UTF-8 bytes: cut at a character, CR LF kept.
     std::string hangul;
-    for (int i = 0; i < 1000; ++i) hangul += "\xED\x95\x9C";
+    for (int i = 0; i < 1000; ++i)
+        hangul += "\xED\x95\x9C";
     log.WriteText(hangul + "\r\n");
     log.WriteLine("caf\xC3\xA9 %s\r\n", "\xED\x95\x9C");
     log.CloseLog();

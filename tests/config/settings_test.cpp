@@ -48,7 +48,8 @@ TEST(Settings, ValuesAreNormalised) {
               104857600);
     EXPECT_EQ(NormaliseAvailableCommands("*"), "*");
     EXPECT_EQ(NormaliseAvailableCommands(""), ",");
-    Settings none = Settings::Read(IniFile::Parse("[ImageProcessing]\nAvailableCommands=\n"), nullptr);
+    Settings none =
+        Settings::Read(IniFile::Parse("[ImageProcessing]\nAvailableCommands=\n"), nullptr);
     EXPECT_FALSE(none.IsCommandAvailable("thumb"));
 }
 

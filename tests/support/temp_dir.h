@@ -40,6 +40,8 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+inline bool Exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 }  // namespace vstest
