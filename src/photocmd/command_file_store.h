@@ -50,7 +50,8 @@ public:
 
     // The current version of the file `name` (lower case), loading it when
     // this version has not been seen; nullptr when the file does not exist,
-    // cannot be read, or the name could reach outside the command folder.
+    // cannot be read, the name could reach outside the command folder, or
+    // the store has no folder.
     const CommandFile* Find(const std::string& name);
 
     const std::string& folder() const { return folder_; }

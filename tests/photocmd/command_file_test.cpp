@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "config/configuration.h"
 #include "photocmd/classify.h"
 #include "photocmd/command_file_store.h"
 #include "photocmd/fill_template.h"
@@ -190,4 +192,33 @@ TEST_F(CommandFileTest, MissingFilesAndEscapingNamesAreNotFound) {
     // A folder with the file's name is not a file.
     fs::create_directories(root_ + "/Command/dir.vscmd");
     EXPECT_EQ(store_->Find("dir"), nullptr);
+}
+
+TEST_F(CommandFileTest, ConcurrentRequestsShareOneLoadedVersion) {
+    Write("shared.vscmd", kPoster);
+    std::vector<const CommandFile*> seen(8, nullptr);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&, i] {
+            for (int k = 0; k < 50; ++k)
+                seen[i] = store_->Find("shared");
+        });
+    for (auto& t : threads)
+        t.join();
+    for (const CommandFile* f : seen)
+        EXPECT_EQ(f, seen[0]);
+    ASSERT_NE(seen[0], nullptr);
+    EXPECT_EQ(seen[0]->count(), 3);
+}
+
+TEST(CommandFileStore, TheProcessWideStoreNeedsTheConfiguredFolder) {
+    // Before the configuration is loaded the command folder is unknown, and
+    // no name may resolve against the root of the file system.
+    CommandClass c = ClassifyCommand(ParseParams("cmd=tmp/../etc/x"));
+    EXPECT_TRUE(c.isCommandFile);
+    EXPECT_EQ(c.file, nullptr);
+    EXPECT_EQ(CommandFileStore::Instance().Find("poster"), nullptr);
+    EXPECT_EQ(&CommandFileStore::Instance(), &CommandFileStore::Instance());
+    CommandFileStore::DestroyInstance();
+    Configuration::DestroyInstance();
 }
