@@ -12,13 +12,12 @@
 //   (NamedImage) or loads `path` (File, impersonating the account configured
 //   for it) and places it with PlaceMerge; ReloadOp restores the pristine
 //   copy. The engine's status s becomes ResultFromStatus(s).
-// - RunCommandFileInProcess makes a LayerSet over the image, and for each
-//   index fills the line with FillTemplate (none at index 0: 101), reads
-//   `layer` with GetLowerString, takes LayerSet::Target as the line's image,
+// - RunCommandFileInProcess makes a LayerSet over the image and drives the
+//   lines with RunCommandFileLines. For each filled line it reads `layer`
+//   with GetLowerString, takes LayerSet::Target as the line's image,
 //   and reads the line with Runner::InProcessFile and that target's size.
 //   The layer values go to the LayerSet (NewLayer, NewCopyTarget, BlendPair)
-//   before the engine draws. The first result that is not kResultOk ends the
-//   run; the LayerSet goes with the run in every case.
+//   before the engine draws. The LayerSet goes with the run in every case.
 #pragma once
 
 #include "config/settings.h"
