@@ -55,12 +55,16 @@ Status LayerSet::NewCopyTarget(const std::string& from, const std::string& name,
 
 Status LayerSet::BlendPair(const std::string& from, const std::string& to, CBaseImage** layer,
                            CBaseImage** base) {
-    *layer = Find(from);
-    *base = Find(to);
-    if (!*layer || !*base)
+    *layer = nullptr;
+    *base = nullptr;
+    CBaseImage* fromLayer = Find(from);
+    CBaseImage* toLayer = Find(to);
+    if (!fromLayer || !toLayer)
         return Vs4Image::InvalidParameter;
-    if ((*layer)->width() != (*base)->width() || (*layer)->height() != (*base)->height())
+    if (fromLayer->width() != toLayer->width() || fromLayer->height() != toLayer->height())
         return Vs4Image::ValueOverflow;
+    *layer = fromLayer;
+    *base = toLayer;
     return Vs4Image::Ok;
 }
 

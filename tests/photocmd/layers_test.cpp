@@ -64,6 +64,7 @@ TEST(LayerSet, CopyAndBlendCheckTheirLayers) {
     EXPECT_EQ(layers.BlendPair("b", "background", &layer, &base), Vs4Image::Ok);
     EXPECT_EQ(base, &background);
     EXPECT_EQ(layers.BlendPair("b", "nosuch", &layer, &base), Vs4Image::InvalidParameter);
+    EXPECT_EQ(layer, nullptr);
 
     // Layers of different sizes cannot be blended: status 11.
     ASSERT_EQ(background.CreateBlank(12, 10, 0), Vs4Image::Ok);
