@@ -28,7 +28,12 @@ void CAsioVs5Connection::Open(std::unique_ptr<RequestContext> context) {
 void CAsioVs5Connection::Admit() {
     error_code ec;
     asio::ip::tcp::endpoint peer = socket_.remote_endpoint(ec);
-    address_ = ec ? std::string() : peer.address().to_string(ec);
+    if (ec) {
+        // The client left between the accept and now.
+        Close();
+        return;
+    }
+    address_ = peer.address().to_string(ec);
     if (!env_.config->ipFilter().IsAllowed(address_)) {
         env_.config->requestLog().WriteLine("# The connection from %s was rejected.\r\n",
                                             address_.c_str());

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "config/configuration.h"
 
@@ -108,4 +110,24 @@ TEST_F(AccessPermitTest, FieldsQuotesAndLimits) {
     EXPECT_EQ(k.count(), 64);
     EXPECT_TRUE(k.IsAllowed("10.9.0.64"));
     EXPECT_FALSE(k.IsAllowed("10.9.0.65"));
+}
+
+TEST(IpFilter, AssignReplacesTheListInOneStep) {
+    CIpFilter f;
+    EXPECT_EQ(f.Assign({"127.0.0.1", "bogus", "10.0.0.0"}), 2);
+    EXPECT_TRUE(f.IsAllowed("10.4.5.6"));
+    // A reload of the same list never shows a check an empty or partial list.
+    std::atomic<bool> done{false};
+    std::thread reloader([&]() {
+        for (int i = 0; i < 2000; ++i)
+            f.Assign({"192.168.0.0", "10.0.0.0", "127.0.0.1"});
+        done = true;
+    });
+    int refused = 0;
+    while (!done)
+        refused += f.IsAllowed("127.0.0.1") ? 0 : 1;
+    reloader.join();
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(f.Assign({}), 0);
+    EXPECT_FALSE(f.IsAllowed("127.0.0.1"));
 }
