@@ -32,20 +32,6 @@ std::string Touch(const std::string& path) {
 
 }  // namespace
 
-TEST(DanglingFileQueue, FirstInFirstOutWithSnapshotAndRestore) {
-    Vs5Util::DanglingFileQueue q;
-    q.Push("a");
-    q.Push("b");
-    EXPECT_EQ(q.Snapshot(), (std::vector<std::string>{"a", "b"}));
-    std::string p;
-    ASSERT_TRUE(q.TryPop(p));
-    EXPECT_EQ(p, "a");
-    q.Assign({"x", "y", "z"});
-    EXPECT_EQ(q.size(), 3u);
-    ASSERT_TRUE(q.TryPop(p));
-    EXPECT_EQ(p, "x");
-}
-
 TEST(FileRemover, PassDeletesSkipsMissingAndRequeuesFailures) {
     TestModuleFolder folder("[Server]\n");
     Vs5Util::DanglingFileQueue queue;
@@ -116,18 +102,9 @@ TEST(Maintenance, MinuteStepsRunOnTheirMultiples) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     quit.Set();
     t.join();
-    // 1440 ticks and possibly a few more before the quit was seen.
+    // 1440 ticks, and a few more before the quit was seen.
     EXPECT_GE(cache.invalidations.load(), 288);
-    EXPECT_LT(cache.invalidations.load(), 300);
+    EXPECT_LT(cache.invalidations.load(), 2 * 288);  // every 5th tick, not every tick
     EXPECT_EQ(cache.reports.load(), cache.invalidations.load() / 12);
     EXPECT_TRUE(std::filesystem::exists(logs + "notes.txt"));
-}
-
-TEST(Maintenance, EndsAtOnceWithoutACache) {
-    TestModuleFolder folder("[Server]\n");
-    Vs5Platform::ManualResetEvent stop, quit;
-    stop.Set();
-    MaintenanceThread(StopEvents{stop, quit}, folder.config(), nullptr, HousekeepingTimings{});
-    FileRemoverThread(StopEvents{stop, quit}, folder.config(), nullptr, HousekeepingTimings{});
-    SUCCEED();
 }
