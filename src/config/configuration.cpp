@@ -100,14 +100,16 @@ void Configuration::ReadSettings(bool initial) {
 }
 
 void Configuration::FillIpFilter(const std::string& accessPermit) {
-    ipFilter_.Clear();
+    std::vector<std::string> fields;
     Vs5Platform::ForEachToken(accessPermit, ";", [&](std::string_view field) {
         // A field too long for its 31-character buffer ends the list.
         if (Vs5Platform::Utf16Length(field) > 31)
             return false;
-        ipFilter_.AddAddress(Vs5Platform::Utf8ToAnsi(field));
+        fields.push_back(Vs5Platform::Utf8ToAnsi(field));
         return true;
     });
+    // Swapped in whole, so that a reload never refuses an allowed client.
+    ipFilter_.Assign(fields);
 }
 
 void Configuration::CreateCacheFolders(const Settings& s) {

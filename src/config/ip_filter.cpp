@@ -25,6 +25,17 @@ void CIpFilter::Clear() {
 
 bool CIpFilter::AddAddress(std::string_view text) {
     std::lock_guard<std::mutex> guard(lock_);
+    return AddLocked(text);
+}
+
+int CIpFilter::Assign(const std::vector<std::string>& patterns) {
+    std::lock_guard<std::mutex> guard(lock_);
+    count_ = 0;
+    for (const std::string& pattern : patterns) AddLocked(pattern);
+    return count_;
+}
+
+bool CIpFilter::AddLocked(std::string_view text) {
     in_addr_t address = inet_addr(std::string(text).c_str());
     if (address == INADDR_NONE || count_ >= kMaxEntries)
         return false;

@@ -40,6 +40,9 @@ struct Settings {
     bool agentLogging = false;
     std::string wkHtmlPath;
     int ansiCodePage = 1252;
+    // Largest request frame a client may announce, in MiB; a larger one closes
+    // the connection. Values below 1 take the default.
+    int maxRequestSize = 128;
 
     // [ImageProcessing]
     std::string imageDefaultTarget = "jpg";

@@ -2,9 +2,14 @@
 // takes them down in reverse. Both run on the same thread, one after the other.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/event.h"
+
+namespace Vs5Server {
+class CAsioVs5Server;
+}
 
 class CNtService {
 public:
@@ -23,12 +28,14 @@ public:
     // `moduleFolder` is where the working folders and the INI file live; empty
     // means the executable's folder.
     explicit CVs5NtService(Vs5Platform::ManualResetEvent& stopEvent, std::string moduleFolder = "");
+    ~CVs5NtService() override;
     void Start(int argc, char** argv) override;
     void Stop() override;
 
 private:
     Vs5Platform::ManualResetEvent& stopEvent_;
     std::string moduleFolder_;
+    std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
 };
 
 // The process-wide stop event: setting it asks every thread to end.

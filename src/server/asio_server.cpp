@@ -1,0 +1,140 @@
+#include "server/asio_server.h"
+
+#include <exception>
+#include <vector>
+
+#include "config/configuration.h"
+#include "platform/codepage.h"
+#include "server/command_registry.h"
+
+namespace Vs5Server {
+
+namespace asio = boost::asio;
+using asio::ip::tcp;
+using boost::system::error_code;
+
+CAsioVs5Server::CAsioVs5Server(Configuration& config, uint16_t port)
+    : config_(config), port_(port), acceptor_(io_) {
+    env_.config = &config_;
+}
+
+CAsioVs5Server::~CAsioVs5Server() {
+    Stop();
+}
+
+bool CAsioVs5Server::Start(const Vs5Platform::ManualResetEvent& stop) {
+    stop_ = &stop;
+    if (registry_ == nullptr) {
+        registry_ = &CommandRegistry::Instance();
+        ownsRegistry_ = true;
+    }
+    env_.registry = registry_;
+    try {
+        Listen();
+        StartAccept();
+        work_.emplace(io_.get_executor());
+        auto settings = config_.settings();
+        int count = ioThreadCountOverride_ > 0
+                        ? ioThreadCountOverride_
+                        : IoThreadCount(static_cast<int>(std::thread::hardware_concurrency()),
+                                        settings->engineWorkprocessCount);
+        ioRunner_ = std::thread(&CAsioVs5Server::RunIoThreads, this, count);
+        StopEvents events{stop, quit_};
+        maintenance_ = std::thread(MaintenanceThread, events, std::ref(config_), cache_, timings_);
+        fileRemover_ = std::thread(FileRemoverThread, events, std::ref(config_), cache_, timings_);
+    } catch (const std::exception& e) {
+        config_.requestLog().WriteLine("# Cannot listen the specified ip and port: %s\r\n",
+                                       Vs5Platform::AnsiToUtf8(e.what()).c_str());
+        error_code ignored;
+        acceptor_.close(ignored);
+        boundPort_ = 0;
+        return false;
+    }
+    return true;
+}
+
+void CAsioVs5Server::Listen() {
+    tcp::resolver resolver(io_);
+    auto results =
+        resolver.resolve(listenAddress_, std::to_string(port_), tcp::resolver::address_configured);
+    tcp::endpoint endpoint = results.begin()->endpoint();
+    acceptor_.open(endpoint.protocol());
+    acceptor_.set_option(tcp::acceptor::reuse_address(true));
+    acceptor_.bind(endpoint);
+    acceptor_.listen(asio::socket_base::max_listen_connections);
+    boundPort_ = acceptor_.local_endpoint().port();
+}
+
+void CAsioVs5Server::StartAccept() {
+    waiting_ = std::make_shared<CAsioVs5Connection>(io_, env_);
+    acceptor_.async_accept(waiting_->socket(), [this](const error_code& ec) { HandleAccept(ec); });
+}
+
+void CAsioVs5Server::HandleAccept(const error_code& error) {
+    if (error == asio::error::operation_aborted && !acceptor_.is_open())
+        return;
+    if (!error) {
+        error_code ec;
+        tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
+        std::string address = ec ? std::string() : peer.address().to_string(ec);
+        waiting_->Open(std::make_unique<RequestContext>(address));
+    }
+    StartAccept();
+}
+
+void CAsioVs5Server::RunIoThreads(int count) {
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back(&CAsioVs5Server::IoThreadMain, this, i);
+    for (std::thread& t : threads)
+        t.join();
+}
+
+void CAsioVs5Server::IoThreadMain(int index) {
+    // The thread's own resources: its worker process with the connection to
+    // it, and its web-capture events. A thread whose worker cannot be started
+    // still serves; the commands that need a worker answer with their error.
+    CTlsContainer tls;
+    bool started = ioEnvironment_ != nullptr && ioEnvironment_->StartThread(tls);
+    if (ioEnvironment_ != nullptr && !started)
+        config_.systemLog().WriteLine("I/O thread %d serves without its worker process.\r\n",
+                                      index);
+    SetCurrentIoThread(&tls);
+    // A handler that throws ends only its own call: the loop goes on, so one
+    // bad request cannot take this thread, or the others, down.
+    for (;;) {
+        try {
+            io_.run();
+            break;
+        } catch (const std::exception& e) {
+            config_.systemLog().WriteLine("I/O thread %d: %s\r\n", index, e.what());
+        }
+    }
+    SetCurrentIoThread(nullptr);
+    if (started)
+        ioEnvironment_->StopThread(tls);
+}
+
+void CAsioVs5Server::Stop() {
+    if (stop_ == nullptr)
+        return;
+    quit_.Set();
+    work_.reset();
+    io_.stop();
+    if (fileRemover_.joinable())
+        fileRemover_.join();
+    if (maintenance_.joinable())
+        maintenance_.join();
+    if (ioRunner_.joinable())
+        ioRunner_.join();
+    error_code ignored;
+    acceptor_.close(ignored);
+    if (ownsRegistry_)
+        CommandRegistry::DestroyInstance();
+    registry_ = nullptr;
+    ownsRegistry_ = false;
+    stop_ = nullptr;
+}
+
+}  // namespace Vs5Server

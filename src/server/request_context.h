@@ -1,0 +1,39 @@
+// The per-connection record every command receives. It is created when the
+// connection is accepted and lives as long as the connection, so the images
+// a client names on its connection stay available to its later requests.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace Vs4Image {
+class CBaseImage;
+}
+class CWebCaptureSync;
+
+namespace Vs5Server {
+
+constexpr int kNoWorkerPipe = -1;
+
+struct RequestContext {
+    // Takes the next id of the process-wide counter (the first is 1001).
+    explicit RequestContext(std::string clientAddress);
+
+    uint32_t requestId;
+    std::string clientAddress;  // dotted IPv4 text, at most 63 characters
+    // The dispatching I/O thread's worker connection and capture events,
+    // rewritten before every dispatch; kNoWorkerPipe and null when the thread
+    // has none.
+    int workerPipe = kNoWorkerPipe;
+    CWebCaptureSync* captureSync = nullptr;
+    // Images named by the client on this connection, destroyed with it.
+    std::map<std::string, std::shared_ptr<Vs4Image::CBaseImage>> namedImages;
+};
+
+// Takes the next request id; every accepted connection takes one, refused ones
+// included.
+uint32_t NextRequestId();
+
+}  // namespace Vs5Server

@@ -1,0 +1,82 @@
+// A real server on a free loopback port with a verb table of test commands.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "client/connection.h"
+#include "client/request_builder.h"
+#include "server/asio_server.h"
+#include "server/command_registry.h"
+#include "server/response_builders.h"
+#include "server/test_folder.h"
+
+namespace ServerTest {
+
+// Answers with the request id, the client address and whether the
+// dispatching thread has a worker: "1001 127.0.0.1 -1".
+class WhoAmICommand : public Vs4Command::CVs4Command {
+public:
+    void Execute(Vs5Server::RequestContext& c, const uint8_t*, size_t,
+                 Vs5Server::ResponseBuffer& out) override {
+        Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " + c.clientAddress +
+                                                   " " + std::to_string(c.workerPipe));
+    }
+};
+
+// Answers with the request body as binary data.
+class EchoCommand : public Vs4Command::CVs4Command {
+public:
+    void Execute(Vs5Server::RequestContext&, const uint8_t* frame, size_t length,
+                 Vs5Server::ResponseBuffer& out) override {
+        Vs5Server::BuildTypedBinaryResponse(out, 0, frame + 36, static_cast<uint32_t>(length - 36));
+    }
+};
+
+class ThrowingCommand : public Vs4Command::CVs4Command {
+public:
+    void Execute(Vs5Server::RequestContext&, const uint8_t*, size_t,
+                 Vs5Server::ResponseBuffer&) override {
+        throw std::runtime_error("test command failed");
+    }
+};
+
+class RunningServer {
+public:
+    explicit RunningServer(const std::string& iniText) : folder_(iniText) {
+        registry_.Register("WHO", std::make_unique<WhoAmICommand>());
+        registry_.Register("ECHO", std::make_unique<EchoCommand>());
+        registry_.Register("THROW", std::make_unique<ThrowingCommand>());
+        server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
+        server_->SetRegistry(&registry_);
+    }
+    ~RunningServer() { Stop(); }
+
+    Vs5Server::CAsioVs5Server& server() { return *server_; }
+    TestModuleFolder& folder() { return folder_; }
+    bool Start() { return server_->Start(stop_); }
+    void Stop() {
+        stop_.Set();
+        server_->Stop();
+    }
+    uint16_t port() const { return server_->boundPort(); }
+
+    bool Connect(VsClient::Connection& c, int timeoutMs = 10000) {
+        return c.Connect("127.0.0.1", port(), timeoutMs);
+    }
+
+private:
+    TestModuleFolder folder_;
+    Vs5Server::CommandRegistry registry_;
+    Vs5Platform::ManualResetEvent stop_;
+    std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
+};
+
+inline std::string TypedText(const VsClient::Response& r) {
+    if (r.payload.size() < 2)
+        return "";
+    return VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+}
+
+}  // namespace ServerTest
