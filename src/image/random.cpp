@@ -11,6 +11,8 @@ int ThreadRandom() {
     return static_cast<int>((tState >> 16) & 0x7FFF);
 }
 
-void ResetThreadRandom(uint32_t seed) { tState = seed; }
+void ResetThreadRandom(uint32_t seed) {
+    tState = seed;
+}
 
 }  // namespace Vs4Image

@@ -16,10 +16,13 @@ using PixelMode = void (*)(const int base[3], const int layer[3], int out[3]);
 
 template <int (*F)(int, int)>
 void Separable(const int base[3], const int layer[3], int out[3]) {
-    for (int c = 0; c < 3; ++c) out[c] = F(base[c], layer[c]);
+    for (int c = 0; c < 3; ++c)
+        out[c] = F(base[c], layer[c]);
 }
 
-uint8_t Clamp255(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+uint8_t Clamp255(int v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
 
 // Mixes the mode colours into the base pixel p (bytes blue, green, red,
 // alpha) with the layer alpha scaled by the opacity.
@@ -29,7 +32,8 @@ void Compose(uint8_t* p, int layerAlpha, const int mode[3], int opacity) {
     const int t = (255 - baseAlpha) * a1 + 128;
     const int alpha = baseAlpha + (((t >> 8) + t) >> 8);
     if (a1 == alpha) {
-        for (int c = 0; c < 3; ++c) p[2 - c] = Clamp255(mode[c]);
+        for (int c = 0; c < 3; ++c)
+            p[2 - c] = Clamp255(mode[c]);
     } else {
         const float f = static_cast<float>(a1) / static_cast<float>(alpha);
         for (int c = 0; c < 3; ++c) {
@@ -44,7 +48,8 @@ void Compose(uint8_t* p, int layerAlpha, const int mode[3], int opacity) {
 template <PixelMode M>
 void BlendRow(uint8_t* base, const uint8_t* layer, int width, int opacity) {
     for (int x = 0; x < width; ++x, base += 4, layer += 4) {
-        if (layer[3] == 0) continue;
+        if (layer[3] == 0)
+            continue;
         if (base[3] == 0) {
             memcpy(base, layer, 4);
             continue;
@@ -87,28 +92,34 @@ constexpr NamedMode kModes[] = {
 
 RowFunction FindMode(std::string_view method) {
     for (const NamedMode& m : kModes) {
-        if (m.name == method) return m.row;
+        if (m.name == method)
+            return m.row;
     }
     return nullptr;
 }
 
 }  // namespace
 
-bool IsBlendMode(std::string_view method) { return FindMode(method) != nullptr; }
+bool IsBlendMode(std::string_view method) {
+    return FindMode(method) != nullptr;
+}
 
 Status BlendLayer(CBaseImage& base, const CBaseImage& layer, std::string_view method,
                   uint32_t opacity) {
     const PixelView b = base.view();
     const PixelView l = layer.view();
-    if (b.empty() || l.empty()) return WrongState;
+    if (b.empty() || l.empty())
+        return WrongState;
     const int o = static_cast<int>(std::min<uint32_t>(opacity, 255));
     const RowFunction row = FindMode(method);
     if (!row) {
         CompositeOver(b, l, 0, 0, static_cast<uint8_t>(o));
         return Ok;
     }
-    if (l.width < b.width || l.height < b.height) return InvalidParameter;
-    for (int y = 0; y < b.height; ++y) row(b.row(y), l.row(y), b.width, o);
+    if (l.width < b.width || l.height < b.height)
+        return InvalidParameter;
+    for (int y = 0; y < b.height; ++y)
+        row(b.row(y), l.row(y), b.width, o);
     return Ok;
 }
 

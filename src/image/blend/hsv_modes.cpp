@@ -10,9 +10,11 @@ Hsv ToHsv(const int rgb[3]) {
     const int hi = std::max({r, g, b});
     const int lo = std::min({r, g, b});
     Hsv out{0.0f, 0.0f, static_cast<float>(hi)};
-    if (hi == 0) return out;
+    if (hi == 0)
+        return out;
     out.s = static_cast<float>(hi - lo) / static_cast<float>(hi);
-    if (out.s == 0.0f) return out;
+    if (out.s == 0.0f)
+        return out;
     const float d = static_cast<float>(hi - lo);
     float h;
     if (r == hi) {
@@ -23,7 +25,8 @@ Hsv ToHsv(const int rgb[3]) {
         h = static_cast<float>(r - g) / d + 4.0f;
     }
     h *= 60.0f;
-    if (h < 0.0f) h += 360.0f;
+    if (h < 0.0f)
+        h += 360.0f;
     out.h = h;
     return out;
 }

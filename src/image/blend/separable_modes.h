@@ -10,22 +10,34 @@
 namespace Vs4Image::BlendModes {
 
 // min(b, l)
-inline int Darken(int b, int l) { return std::min(b, l); }
+inline int Darken(int b, int l) {
+    return std::min(b, l);
+}
 
 // b * l / 255
-inline int Multiply(int b, int l) { return b * l / 255; }
+inline int Multiply(int b, int l) {
+    return b * l / 255;
+}
 
 // 255 + (b - 255) * 256 / (l + 1)
-inline int Burn(int b, int l) { return 255 + (b - 255) * 256 / (l + 1); }
+inline int Burn(int b, int l) {
+    return 255 + (b - 255) * 256 / (l + 1);
+}
 
 // max(b, l)
-inline int Lighten(int b, int l) { return std::max(b, l); }
+inline int Lighten(int b, int l) {
+    return std::max(b, l);
+}
 
 // 255 - (255 - b) * (255 - l) / 255
-inline int Screen(int b, int l) { return 255 - (255 - b) * (255 - l) / 255; }
+inline int Screen(int b, int l) {
+    return 255 - (255 - b) * (255 - l) / 255;
+}
 
 // b * 256 / (256 - l)
-inline int Dodge(int b, int l) { return b * 256 / (256 - l); }
+inline int Dodge(int b, int l) {
+    return b * 256 / (256 - l);
+}
 
 // b < 129: 2 b l / 256; else 255 - (511 - 2 b) (255 - l) / 256
 inline int Overlay(int b, int l) {
@@ -49,15 +61,23 @@ inline int VividLight(int b, int l) {
 }
 
 // b + 2 l - 256
-inline int LinearLight(int b, int l) { return b + 2 * l - 256; }
+inline int LinearLight(int b, int l) {
+    return b + 2 * l - 256;
+}
 
 // l < 129: min(b, 2 l); else max(b, 2 l - 256)
-inline int PinLight(int b, int l) { return l < 129 ? std::min(b, 2 * l) : std::max(b, 2 * l - 256); }
+inline int PinLight(int b, int l) {
+    return l < 129 ? std::min(b, 2 * l) : std::max(b, 2 * l - 256);
+}
 
 // |b - l|
-inline int Difference(int b, int l) { return std::abs(b - l); }
+inline int Difference(int b, int l) {
+    return std::abs(b - l);
+}
 
 // 128 + 2 (128 - b) (l - 128) / 256
-inline int Exclusion(int b, int l) { return 128 + 2 * (128 - b) * (l - 128) / 256; }
+inline int Exclusion(int b, int l) {
+    return 128 + 2 * (128 - b) * (l - 128) / 256;
+}
 
 }  // namespace Vs4Image::BlendModes

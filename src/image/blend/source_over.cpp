@@ -9,7 +9,8 @@ namespace {
 // result alpha A = sa + da (1 - sa), result colour (sc sa + dc da (1 - sa)) / A.
 void OverPixel(uint8_t* d, const uint8_t* s, int opacity) {
     const int sa = opacity == 255 ? s[3] : Div255(s[3] * opacity);
-    if (sa == 0) return;
+    if (sa == 0)
+        return;
     const int da = d[3];
     if (sa == 255 || da == 0) {
         d[0] = s[0];
@@ -31,14 +32,16 @@ void OverPixel(uint8_t* d, const uint8_t* s, int opacity) {
 }  // namespace
 
 void CompositeOver(const PixelView& dst, const PixelView& src, int x, int y, uint8_t opacity) {
-    if (dst.empty() || src.empty() || opacity == 0) return;
+    if (dst.empty() || src.empty() || opacity == 0)
+        return;
     const int x0 = std::max(x, 0), y0 = std::max(y, 0);
     const int x1 = std::min<int64_t>(int64_t{x} + src.width, dst.width);
     const int y1 = std::min<int64_t>(int64_t{y} + src.height, dst.height);
     for (int dy = y0; dy < y1; ++dy) {
         uint8_t* d = dst.pixel(x0, dy);
         const uint8_t* s = src.pixel(x0 - x, dy - y);
-        for (int dx = x0; dx < x1; ++dx, d += 4, s += 4) OverPixel(d, s, opacity);
+        for (int dx = x0; dx < x1; ++dx, d += 4, s += 4)
+            OverPixel(d, s, opacity);
     }
 }
 

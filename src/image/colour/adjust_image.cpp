@@ -24,7 +24,8 @@ ColourMatrix ContrastMatrix(int contrast) {
 // Adds brightness / 100 of full scale to each colour.
 ColourMatrix BrightnessMatrix(int brightness) {
     ColourMatrix b = ColourMatrix::Identity();
-    for (int i = 0; i < 3; ++i) b.m[4][i] = static_cast<float>(brightness) / 100.0f;
+    for (int i = 0; i < 3; ++i)
+        b.m[4][i] = static_cast<float>(brightness) / 100.0f;
     return b;
 }
 
@@ -35,7 +36,8 @@ ColourMatrix SaturationMatrix(int saturation) {
     const float weight[3] = {0.3086f, 0.6094f, 0.082f};
     ColourMatrix m = ColourMatrix::Identity();
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) m.m[i][j] = weight[i] * (1.0f - s) + (i == j ? s : 0.0f);
+        for (int j = 0; j < 3; ++j)
+            m.m[i][j] = weight[i] * (1.0f - s) + (i == j ? s : 0.0f);
     }
     return m;
 }
@@ -50,7 +52,8 @@ Status AdjustImage(CBaseImage& image, int contrast, int brightness, int saturati
     hue = std::clamp(hue, -100, 100);
     gamma = std::clamp(gamma, -100, 100);
     const PixelView view = image.view();
-    if (view.empty()) return Ok;
+    if (view.empty())
+        return Ok;
 
     ColourMatrix m = Then(ContrastMatrix(contrast), BrightnessMatrix(brightness));
     m = Then(Then(m, SaturationMatrix(saturation)), HueRotation(hue));
@@ -66,9 +69,11 @@ Status AdjustImage(CBaseImage& image, int contrast, int brightness, int saturati
 }
 
 Status AdjustRgb(CBaseImage& image, int red, int green, int blue) {
-    if (red == 0 && green == 0 && blue == 0) return Ok;
+    if (red == 0 && green == 0 && blue == 0)
+        return Ok;
     const PixelView view = image.view();
-    if (view.empty()) return Ok;
+    if (view.empty())
+        return Ok;
     ColourMatrix m = ColourMatrix::Identity();
     const int percent[3] = {red, green, blue};
     for (int i = 0; i < 3; ++i) {

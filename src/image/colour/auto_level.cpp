@@ -16,13 +16,16 @@ uint8_t Level(int c, float min, float max) {
     const float x = (static_cast<float>(c) / 255.0f - min) / range;
     const float y = (x - min) / range;
     const float v = y * 255.0f;
-    if (!(v > 0.0f)) return 0;
-    if (v >= 255.0f) return 255;
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 255.0f)
+        return 255;
     return static_cast<uint8_t>(v);
 }
 
 float ClampUnit(float v, float fallback) {
-    if (std::isnan(v)) return fallback;
+    if (std::isnan(v))
+        return fallback;
     return std::clamp(v, 0.0f, 1.0f);
 }
 
@@ -30,11 +33,13 @@ float ClampUnit(float v, float fallback) {
 
 Status AutoLevel(CBaseImage& image, float min, float max) {
     const PixelView view = image.view();
-    if (view.empty()) return GenericError;
+    if (view.empty())
+        return GenericError;
     min = ClampUnit(min, 0.0f);
     max = ClampUnit(max, 1.0f);
     uint8_t curve[256];
-    for (int c = 0; c < 256; ++c) curve[c] = Level(c, min, max);
+    for (int c = 0; c < 256; ++c)
+        curve[c] = Level(c, min, max);
     for (int y = 0; y < view.height; ++y) {
         uint8_t* p = view.row(y);
         for (int x = 0; x < view.width; ++x, p += 4) {

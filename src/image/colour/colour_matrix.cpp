@@ -8,7 +8,8 @@ namespace Vs4Image {
 
 ColourMatrix ColourMatrix::Identity() {
     ColourMatrix id{};
-    for (int i = 0; i < 5; ++i) id.m[i][i] = 1.0f;
+    for (int i = 0; i < 5; ++i)
+        id.m[i][i] = 1.0f;
     return id;
 }
 
@@ -17,7 +18,8 @@ ColourMatrix Then(const ColourMatrix& first, const ColourMatrix& second) {
     for (int i = 0; i < 5; ++i) {
         for (int j = 0; j < 5; ++j) {
             float sum = 0.0f;
-            for (int k = 0; k < 5; ++k) sum += first.m[i][k] * second.m[k][j];
+            for (int k = 0; k < 5; ++k)
+                sum += first.m[i][k] * second.m[k][j];
             out.m[i][j] = sum;
         }
     }
@@ -27,8 +29,10 @@ ColourMatrix Then(const ColourMatrix& first, const ColourMatrix& second) {
 namespace {
 
 uint8_t ToByte(float unit) {
-    if (!(unit > 0.0f)) return 0;  // also catches NaN
-    if (unit >= 1.0f) return 255;
+    if (!(unit > 0.0f))
+        return 0;  // also catches NaN
+    if (unit >= 1.0f)
+        return 255;
     return static_cast<uint8_t>(unit * 255.0f + 0.5f);
 }
 
@@ -43,10 +47,12 @@ void FillTables(const ColourMatrix& matrix, MatrixTables& t) {
     for (int i = 0; i < 4; ++i) {
         for (int v = 0; v < 256; ++v) {
             const float unit = static_cast<float>(v) / 255.0f;
-            for (int j = 0; j < 4; ++j) t.term[i][v][j] = unit * matrix.m[i][j];
+            for (int j = 0; j < 4; ++j)
+                t.term[i][v][j] = unit * matrix.m[i][j];
         }
     }
-    for (int j = 0; j < 4; ++j) t.offset[j] = matrix.m[4][j];
+    for (int j = 0; j < 4; ++j)
+        t.offset[j] = matrix.m[4][j];
 }
 
 void MatrixRow(uint8_t* p, int width, const MatrixTables& t) {
@@ -57,7 +63,8 @@ void MatrixRow(uint8_t* p, int width, const MatrixTables& t) {
         const float* b = t.term[2][p[0]];
         const float* a = t.term[3][p[3]];
         float out[4];
-        for (int j = 0; j < 4; ++j) out[j] = r[j] + g[j] + b[j] + a[j] + t.offset[j];
+        for (int j = 0; j < 4; ++j)
+            out[j] = r[j] + g[j] + b[j] + a[j] + t.offset[j];
         const uint8_t alpha = ToByte(out[3]);
         if (alpha == 0) {
             memset(p, 0, 4);
@@ -73,16 +80,20 @@ void MatrixRow(uint8_t* p, int width, const MatrixTables& t) {
 }  // namespace
 
 void ApplyColourMatrix(const PixelView& view, const ColourMatrix& matrix) {
-    if (view.empty()) return;
+    if (view.empty())
+        return;
     MatrixTables tables;
     FillTables(matrix, tables);
-    for (int y = 0; y < view.height; ++y) MatrixRow(view.row(y), view.width, tables);
+    for (int y = 0; y < view.height; ++y)
+        MatrixRow(view.row(y), view.width, tables);
 }
 
 void ApplyGamma(const PixelView& view, float gamma) {
-    if (view.empty()) return;
+    if (view.empty())
+        return;
     uint8_t curve[256];
-    for (int v = 0; v < 256; ++v) curve[v] = ToByte(std::pow(static_cast<float>(v) / 255.0f, gamma));
+    for (int v = 0; v < 256; ++v)
+        curve[v] = ToByte(std::pow(static_cast<float>(v) / 255.0f, gamma));
     for (int y = 0; y < view.height; ++y) {
         uint8_t* p = view.row(y);
         for (int x = 0; x < view.width; ++x, p += 4) {

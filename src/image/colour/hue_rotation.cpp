@@ -47,7 +47,8 @@ struct HueFrame {
         float l[3];
         for (int j = 0; j < 3; ++j) {
             float sum = 0.0f;
-            for (int k = 0; k < 5; ++k) sum += lum[k] * turn.m[k][j];
+            for (int k = 0; k < 5; ++k)
+                sum += lum[k] * turn.m[k][j];
             l[j] = sum;
         }
         const float zx = l[0] / l[2];

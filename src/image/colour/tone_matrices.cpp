@@ -9,10 +9,12 @@ namespace {
 // Rows are the inputs r, g, b; columns the outputs r, g, b.
 Status ApplyColourRows(CBaseImage& image, const float rows[3][3], float offset) {
     const PixelView view = image.view();
-    if (view.empty()) return Ok;
+    if (view.empty())
+        return Ok;
     ColourMatrix m = ColourMatrix::Identity();
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) m.m[i][j] = rows[i][j];
+        for (int j = 0; j < 3; ++j)
+            m.m[i][j] = rows[i][j];
         m.m[4][i] = offset;
     }
     ApplyColourMatrix(view, m);
@@ -35,7 +37,8 @@ Status Sepia(CBaseImage& image) {
 }
 
 Status Grayscale(CBaseImage& image) {
-    static const float rows[3][3] = {{0.3f, 0.3f, 0.3f}, {0.59f, 0.59f, 0.59f}, {0.11f, 0.11f, 0.11f}};
+    static const float rows[3][3] = {
+        {0.3f, 0.3f, 0.3f}, {0.59f, 0.59f, 0.59f}, {0.11f, 0.11f, 0.11f}};
     return ApplyColourRows(image, rows, 0.0f);
 }
 

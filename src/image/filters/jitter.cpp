@@ -19,10 +19,12 @@ int Offset(int draw, int radius) {
 
 Status Jitter(CBaseImage& image, int radius) {
     const PixelView view = image.view();
-    if (view.empty()) return InvalidParameter;
+    if (view.empty())
+        return InvalidParameter;
     radius = std::clamp(radius, 2, 32);
     std::unique_ptr<Bitmap> work = Bitmap::Create(view.width, view.height);
-    if (!work) return OutOfMemory;
+    if (!work)
+        return OutOfMemory;
     const PixelView out = work->view();
     for (int y = 0; y < view.height; ++y) {
         uint8_t* d = out.row(y);
@@ -35,7 +37,8 @@ Status Jitter(CBaseImage& image, int radius) {
             memcpy(d, inside ? view.pixel(nx, ny) : view.pixel(x, y), 4);
         }
     }
-    for (int y = 0; y < view.height; ++y) memcpy(view.row(y), out.row(y), view.width * 4u);
+    for (int y = 0; y < view.height; ++y)
+        memcpy(view.row(y), out.row(y), view.width * 4u);
     return Ok;
 }
 

@@ -11,13 +11,16 @@ namespace Vs4Image {
 
 Status Noise(CBaseImage& image, int amount) {
     const PixelView view = image.view();
-    if (view.empty()) return InvalidParameter;
+    if (view.empty())
+        return InvalidParameter;
     amount = std::clamp(amount, 0, 300);
     // Dot alphas are drawn modulo n; with n = 0 there are no dots to draw.
     const int n = amount * 256 / 100;
-    if (n == 0) return Ok;
+    if (n == 0)
+        return Ok;
     std::unique_ptr<Bitmap> dots = Bitmap::Create(view.width, view.height);
-    if (!dots) return OutOfMemory;
+    if (!dots)
+        return OutOfMemory;
     const PixelView d = dots->view();
     for (int y = 0; y < view.height; ++y) {
         const uint8_t* s = view.row(y);

@@ -27,7 +27,8 @@ struct Histogram {
     void AddColumn(const PixelView& v, int x, int y0, int y1, int sign) {
         for (int y = y0; y <= y1; ++y) {
             const uint8_t* p = v.pixel(x, y);
-            if (p[3] == 0) continue;
+            if (p[3] == 0)
+                continue;
             const int k = Bucket(p);
             count[k] += sign;
             sum[k][0] += sign * p[2];
@@ -41,7 +42,8 @@ struct Histogram {
     void Paint(uint8_t* out) const {
         int best = 0;
         for (int k = 1; k < kBuckets; ++k) {
-            if (count[k] > count[best]) best = k;
+            if (count[k] > count[best])
+                best = k;
         }
         const int n = count[best];
         out[2] = n ? static_cast<uint8_t>(sum[best][0] / n) : 255;
@@ -54,11 +56,14 @@ void PaintRow(const PixelView& v, int y, int r, Histogram& h, uint8_t* outRow) {
     const int y0 = std::max(y - r, 0);
     const int y1 = std::min(y + r, v.height - 1);
     h.Clear();
-    for (int i = 0; i <= std::min(r, v.width - 1); ++i) h.AddColumn(v, i, y0, y1, 1);
+    for (int i = 0; i <= std::min(r, v.width - 1); ++i)
+        h.AddColumn(v, i, y0, y1, 1);
     for (int x = 0; x < v.width; ++x) {
         if (x > 0) {
-            if (x - r - 1 >= 0) h.AddColumn(v, x - r - 1, y0, y1, -1);
-            if (x + r < v.width) h.AddColumn(v, x + r, y0, y1, 1);
+            if (x - r - 1 >= 0)
+                h.AddColumn(v, x - r - 1, y0, y1, -1);
+            if (x + r < v.width)
+                h.AddColumn(v, x + r, y0, y1, 1);
         }
         uint8_t* out = outRow + x * 4;
         h.Paint(out);
@@ -70,14 +75,18 @@ void PaintRow(const PixelView& v, int y, int r, Histogram& h, uint8_t* outRow) {
 
 Status OilPaint(CBaseImage& image, int radius) {
     const PixelView view = image.view();
-    if (view.empty()) return InvalidParameter;
+    if (view.empty())
+        return InvalidParameter;
     radius = std::clamp(radius, 2, 8);
     std::unique_ptr<Bitmap> work = Bitmap::Create(view.width, view.height);
-    if (!work) return InsufficientBuffer;
+    if (!work)
+        return InsufficientBuffer;
     const PixelView out = work->view();
     Histogram histogram;
-    for (int y = 0; y < view.height; ++y) PaintRow(view, y, radius, histogram, out.row(y));
-    for (int y = 0; y < view.height; ++y) memcpy(view.row(y), out.row(y), view.width * 4u);
+    for (int y = 0; y < view.height; ++y)
+        PaintRow(view, y, radius, histogram, out.row(y));
+    for (int y = 0; y < view.height; ++y)
+        memcpy(view.row(y), out.row(y), view.width * 4u);
     return Ok;
 }
 

@@ -5,7 +5,9 @@
 namespace VsxImageFilter {
 
 namespace {
-int WindowFor(int weight) { return weight == 1 ? 3 : weight == 2 ? 5 : 7; }
+int WindowFor(int weight) {
+    return weight == 1 ? 3 : weight == 2 ? 5 : 7;
+}
 }  // namespace
 
 CSpatialSmoothing::CSpatialSmoothing(int weight)

@@ -19,7 +19,9 @@ struct KernelInfo {
     int divisor;
 };
 
-uint8_t Finish(int sum, int divisor) { return static_cast<uint8_t>(std::clamp(sum / divisor, 0, 255)); }
+uint8_t Finish(int sum, int divisor) {
+    return static_cast<uint8_t>(std::clamp(sum / divisor, 0, 255));
+}
 
 // One output pixel with every neighbour checked against the image edges.
 void ConvolveChecked(const PixelView& src, int x, int y, const KernelInfo& k, uint8_t* out) {
@@ -27,10 +29,12 @@ void ConvolveChecked(const PixelView& src, int x, int y, const KernelInfo& k, ui
     int sum[3] = {0, 0, 0};
     for (int j = 0; j < k.size; ++j) {
         const int sy = y + j - half;
-        if (sy < 0 || sy >= src.height) continue;
+        if (sy < 0 || sy >= src.height)
+            continue;
         for (int i = 0; i < k.size; ++i) {
             const int sx = x + i - half;
-            if (sx < 0 || sx >= src.width) continue;
+            if (sx < 0 || sx >= src.width)
+                continue;
             const uint8_t* p = src.pixel(sx, sy);
             const int w = k.weights[j * k.size + i];
             sum[0] += p[0] * w;
@@ -38,7 +42,8 @@ void ConvolveChecked(const PixelView& src, int x, int y, const KernelInfo& k, ui
             sum[2] += p[2] * w;
         }
     }
-    for (int c = 0; c < 3; ++c) out[c] = Finish(sum[c], k.divisor);
+    for (int c = 0; c < 3; ++c)
+        out[c] = Finish(sum[c], k.divisor);
     out[3] = src.pixel(x, y)[3];
 }
 
@@ -59,7 +64,8 @@ void ConvolveInterior(const PixelView& src, int y, int x0, int x1, const KernelI
             }
         }
         uint8_t* out = outRow + x * 4;
-        for (int c = 0; c < 3; ++c) out[c] = Finish(sum[c], k.divisor);
+        for (int c = 0; c < 3; ++c)
+            out[c] = Finish(sum[c], k.divisor);
         out[3] = src.pixel(x, y)[3];
     }
 }
@@ -69,11 +75,16 @@ void ConvolveRow(const PixelView& src, int y, const KernelInfo& k, uint8_t* outR
     const bool rowInside = y >= half && y < src.height - half;
     const int x0 = rowInside ? std::min(half, src.width) : src.width;
     const int x1 = rowInside ? std::max(x0, src.width - half) : src.width;
-    for (int x = 0; x < x0; ++x) ConvolveChecked(src, x, y, k, outRow + x * 4);
-    if (k.size == 3) ConvolveInterior<3>(src, y, x0, x1, k, outRow);
-    if (k.size == 5) ConvolveInterior<5>(src, y, x0, x1, k, outRow);
-    if (k.size == 7) ConvolveInterior<7>(src, y, x0, x1, k, outRow);
-    for (int x = x1; x < src.width; ++x) ConvolveChecked(src, x, y, k, outRow + x * 4);
+    for (int x = 0; x < x0; ++x)
+        ConvolveChecked(src, x, y, k, outRow + x * 4);
+    if (k.size == 3)
+        ConvolveInterior<3>(src, y, x0, x1, k, outRow);
+    if (k.size == 5)
+        ConvolveInterior<5>(src, y, x0, x1, k, outRow);
+    if (k.size == 7)
+        ConvolveInterior<7>(src, y, x0, x1, k, outRow);
+    for (int x = x1; x < src.width; ++x)
+        ConvolveChecked(src, x, y, k, outRow + x * 4);
 }
 
 }  // namespace
@@ -95,8 +106,10 @@ int CSpatialFilter::Convolve(const PixelView& view) {
     }
     const KernelInfo k{kernel_.data(), size_, std::max(1, std::min(divisor_, size_ * size_))};
     const PixelView out = work->view();
-    for (int y = 0; y < view.height; ++y) ConvolveRow(view, y, k, out.row(y));
-    for (int y = 0; y < view.height; ++y) memcpy(view.row(y), out.row(y), view.width * 4u);
+    for (int y = 0; y < view.height; ++y)
+        ConvolveRow(view, y, k, out.row(y));
+    for (int y = 0; y < view.height; ++y)
+        memcpy(view.row(y), out.row(y), view.width * 4u);
     status_ = Vs4Image::Ok;
     return 1;
 }
