@@ -23,7 +23,7 @@ T Gain(const VsxImageFilter::DericheCoefficients<T>& k) {
 }
 
 TEST(GaussianBlur, CoefficientsHaveUnitGain) {
-    for (float r : {1.0f, 5.0f, 32.0f}) {
+    for (float r : {1.0f, 5.0f, 64.0f}) {
         const auto k = VsxImageFilter::DericheForRadius(r);
         EXPECT_NEAR(Gain(k), 1.0f, 0.002f) << r;
         EXPECT_EQ(k.n[4], 0.0f);
@@ -46,7 +46,7 @@ TEST(GaussianBlur, CoefficientsHaveUnitGain) {
 }
 
 TEST(GaussianBlur, UniformImageStaysUniformAtTheBorders) {
-    for (float radius : {1.0f, 5.0f, 32.0f, 50.0f, 100.0f, 256.0f}) {
+    for (float radius : {1.0f, 5.0f, 32.0f, 33.0f, 100.0f, 256.0f}) {
         CBaseImage image;
         image.CreateBlank(37, 21, 0xC8C86432);
         EXPECT_EQ(GaussianBlur(image, radius, radius), Ok);
