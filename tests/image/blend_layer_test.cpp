@@ -54,6 +54,14 @@ TEST(BlendLayer, WorkedPairs) {
     EXPECT_EQ(BlendOne(0xFF5A3C1E, 0xFF5A3C1E, "difference"), 0xFF000000u);
     // Half-transparent pair: a1 = 64, A = 128 + 32, f = 0.4: colours keep 60 %.
     EXPECT_EQ(BlendOne(0x805A3C1E, 0x405A3C1E, "difference"), 0xA0362412u);
+    // The same image as base and layer.
+    CBaseImage self;
+    MakeColourful(self, 9, 7);
+    EXPECT_EQ(BlendLayer(self, self, "difference", 255), Ok);
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 9; ++x)
+            EXPECT_EQ(Get(self, x, y), 0xFF000000u);
+    }
     // A grey layer leaves the hue mode's base alone.
     EXPECT_EQ(BlendOne(0xFFC83280, 0xFF777777, "hue"), 0xFFC83280u);
 }

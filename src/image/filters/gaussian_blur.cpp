@@ -119,15 +119,34 @@ uint8_t ToByte(T v) {
     return static_cast<uint8_t>(static_cast<int>(v));
 }
 
-// Columns x0..x0+count-1 of src, blurred down, into dst.
+// The column result, kept strip by strip: strip s holds columns 16s..16s+15
+// of every row, 64 bytes per row, so the column pass writes and the row pass
+// reads contiguous memory instead of one cache line per image row.
+struct Strips {
+    std::unique_ptr<uint8_t[]> data;
+    int height = 0;
+
+    bool Allocate(int width, int h) {
+        const int64_t strips = (width + kLinePixels - 1) / kLinePixels;
+        height = h;
+        data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(strips) * h * kLanes]);
+        return data != nullptr;
+    }
+    uint8_t* row(int strip, int y) const {
+        return data.get() + (static_cast<size_t>(strip) * height + y) * kLanes;
+    }
+};
+
+// Strip `strip` of src (count columns wide), blurred down, into dst.
 template <typename T>
-void BlurColumns(const PixelView& src, const PixelView& dst, int x0, int count,
+void BlurColumns(const PixelView& src, const Strips& dst, int strip, int count,
                  const DericheCoefficients<T>& c, LineBlock<T>& b) {
     const int bytes = count * 4;
     for (int y = 0; y < src.height; ++y) {
-        const uint8_t* s = src.row(y) + x0 * 4;
+        const uint8_t* s = src.row(y) + strip * kLanes;
         // Each row of the block lies on another page: ask for it early.
-        if (y + kPrefetchRows < src.height) __builtin_prefetch(s + kPrefetchRows * src.stride);
+        if (y + kPrefetchRows < src.height)
+            __builtin_prefetch(s + kPrefetchRows * src.stride);
         T* in = b.in.get() + y * kLanes;
         for (int l = 0; l < bytes; ++l)
             in[l] = s[l];
@@ -136,27 +155,30 @@ void BlurColumns(const PixelView& src, const PixelView& dst, int x0, int count,
     }
     Recurse(c, b.in.get(), b.out.get(), src.height);
     for (int y = 0; y < src.height; ++y) {
-        uint8_t* d = dst.row(y) + x0 * 4;
+        uint8_t* d = dst.row(strip, y);
         const T* out = b.out.get() + y * kLanes;
         for (int l = 0; l < bytes; ++l)
             d[l] = ToByte(out[l]);
     }
 }
 
-// Rows y0..y0+count-1 of src, blurred along, into dst. Row r of the block
-// takes lanes 4r..4r+3 of every sample.
+// Rows y0..y0+count-1 of the column result, blurred along, into dst. Row r
+// of the block takes lanes 4r..4r+3 of every sample.
 template <typename T>
-void BlurRows(const PixelView& src, const PixelView& dst, int y0, int count,
+void BlurRows(const Strips& src, const PixelView& dst, int y0, int count,
               const DericheCoefficients<T>& c, LineBlock<T>& b) {
-    const int length = src.width;
+    const int length = dst.width;
     if (count < kLinePixels)
         std::fill_n(b.in.get(), size_t{kLanes} * length, T(0));
-    for (int r = 0; r < count; ++r) {
-        const uint8_t* s = src.row(y0 + r);
-        T* in = b.in.get() + r * 4;
-        for (int x = 0; x < length; ++x, s += 4, in += kLanes) {
-            for (int ch = 0; ch < 4; ++ch)
-                in[ch] = s[ch];
+    for (int x0 = 0, strip = 0; x0 < length; x0 += kLinePixels, ++strip) {
+        const int pixels = std::min(kLinePixels, length - x0);
+        for (int r = 0; r < count; ++r) {
+            const uint8_t* s = src.row(strip, y0 + r);
+            T* in = b.in.get() + x0 * kLanes + r * 4;
+            for (int x = 0; x < pixels; ++x, s += 4, in += kLanes) {
+                for (int ch = 0; ch < 4; ++ch)
+                    in[ch] = s[ch];
+            }
         }
     }
     Recurse(c, b.in.get(), b.out.get(), length);
@@ -177,13 +199,15 @@ float ClampRadius(float r) {
 template <typename T>
 Status Blur(const PixelView& view, const DericheCoefficients<T>& down,
             const DericheCoefficients<T>& along) {
-    std::unique_ptr<Bitmap> work = Bitmap::Create(view.width, view.height);
+    // The work buffer is as large as the image and obeys the same pixel limit.
+    Strips columns;
     LineBlock<T> block;
-    if (!work || !block.Reserve(std::max(view.width, view.height)))
+    if (int64_t{view.width} * view.height > MaxImagePixels() ||
+        !columns.Allocate(view.width, view.height) ||
+        !block.Reserve(std::max(view.width, view.height)))
         return OutOfMemory;
-    const PixelView columns = work->view();
-    for (int x = 0; x < view.width; x += kLinePixels)
-        BlurColumns(view, columns, x, std::min(kLinePixels, view.width - x), down, block);
+    for (int x = 0, strip = 0; x < view.width; x += kLinePixels, ++strip)
+        BlurColumns(view, columns, strip, std::min(kLinePixels, view.width - x), down, block);
     // The row pass reads the column result and writes the final pixels
     // straight back into the image.
     for (int y = 0; y < view.height; y += kLinePixels)
