@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "image/colour/adjustments.h"
 #include "pixel_helpers.h"
@@ -170,4 +172,23 @@ TEST(ToneMatrices, NegativeSepiaAndGrey) {
     EXPECT_GE(Red(g), 124);
     EXPECT_LE(Red(g), 125);
     EXPECT_EQ(Alpha(g), 0x7F);
+}
+
+TEST(AdjustImage, HueFromSeveralThreadsAtOnce) {
+    // The first hue adjustments of the process run together; each must see
+    // the fully built hue frame and all must agree.
+    constexpr int kThreads = 4;
+    CBaseImage images[kThreads];
+    for (CBaseImage& image : images)
+        MakeColourful(image, 20, 20);
+    std::vector<std::thread> threads;
+    for (CBaseImage& image : images)
+        threads.emplace_back([&image] { AdjustImage(image, 0, 0, 0, 50, 0); });
+    for (std::thread& t : threads)
+        t.join();
+    CBaseImage original;
+    MakeColourful(original, 20, 20);
+    EXPECT_NE(Checksum(images[0]), Checksum(original));
+    for (int i = 1; i < kThreads; ++i)
+        EXPECT_EQ(Checksum(images[i]), Checksum(images[0]));
 }
