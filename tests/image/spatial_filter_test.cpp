@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "image/bitmap.h"
+#include "image/filters/sharpen.h"
+#include "image/filters/smoothing.h"
+#include "pixel_helpers.h"
+
+using namespace Vs4Image;
+using namespace VsTest;
+
+TEST(SpatialFilter, KernelsOfSmoothingAndSharpen) {
+    VsxImageFilter::CSpatialSmoothing s1(1), s2(2), s3(3), sOther(9);
+    EXPECT_EQ(s1.size(), 3);
+    EXPECT_EQ(s2.size(), 5);
+    EXPECT_EQ(s3.size(), 7);
+    EXPECT_EQ(sOther.size(), 7);
+    EXPECT_EQ(s3.divisor(), 49);
+    VsxImageFilter::CSpatialSharpen sharp(5), clamped(40);
+    EXPECT_EQ(sharp.kernel(), (std::vector<int>{-1, -1, -1, -1, 19, -1, -1, -1, -1}));
+    EXPECT_EQ(clamped.kernel()[4], 19);
+    EXPECT_EQ(sharp.divisor(), 7);
+}
+
+TEST(SpatialFilter, SmoothingDarkensTheBorderOnly) {
+    CBaseImage image;
+    image.CreateBlank(12, 12, 0xC0C8C8C8);  // grey 200, alpha 192
+    EXPECT_EQ(Smooth(image, 3), Ok);
+    for (int y = 3; y < 9; ++y) {
+        for (int x = 3; x < 9; ++x)
+            EXPECT_EQ(Get(image, x, y), 0xC0C8C8C8u) << x << "," << y;
+    }
+    EXPECT_EQ(Red(Get(image, 0, 0)), 200 * 16 / 49);  // a corner sees 4 x 4 cells
+    EXPECT_EQ(Red(Get(image, 11, 11)), 200 * 16 / 49);
+    EXPECT_EQ(Green(Get(image, 1, 1)), 200 * 25 / 49);
+    EXPECT_EQ(Blue(Get(image, 0, 6)), 200 * 28 / 49);
+    EXPECT_EQ(Red(Get(image, 6, 2)), 200 * 42 / 49);
+    EXPECT_EQ(Alpha(Get(image, 0, 0)), 0xC0);
+}
+
+TEST(SpatialFilter, SharpenArithmetic) {
+    CBaseImage image;
+    image.CreateBlank(5, 5, 0xFF646464);
+    EXPECT_EQ(Sharpen(image, 1), Ok);  // kernel sum 7: unchanged inside
+    EXPECT_EQ(Get(image, 2, 2), 0xFF646464u);
+    EXPECT_EQ(Red(Get(image, 0, 0)), 100 * 12 / 7);  // border: missing -1s brighten
+
+    image.CreateBlank(5, 5, 0xFF6464C8);       // r 100, g 100, b 200
+    EXPECT_EQ(Sharpen(image, 5), Ok);          // kernel sum 11
+    EXPECT_EQ(Get(image, 2, 2), 0xFF9D9DFFu);  // 100 * 11 / 7 = 157, blue clamped
+
+    // A bright dot in grey: centre (15 * 100 - 8 * 50) / 7, neighbour (8 * 50 - 100) / 7;
+    // a dark dot in white goes negative and clamps to 0.
+    image.CreateBlank(5, 5, 0xFF323232);
+    Put(image, 2, 2, 0xFF6464FF);
+    EXPECT_EQ(Sharpen(image, 1), Ok);
+    EXPECT_EQ(Red(Get(image, 2, 2)), 157);
+    EXPECT_EQ(Red(Get(image, 1, 2)), 42);
+    EXPECT_EQ(Blue(Get(image, 1, 2)), (8 * 50 - 255) / 7);
+    EXPECT_EQ(Blue(Get(image, 2, 2)), 255);
+    image.CreateBlank(3, 3, 0xFFFFFFFF);
+    Put(image, 1, 1, 0xFF000000);
+    EXPECT_EQ(Sharpen(image, 1), Ok);
+    EXPECT_EQ(Get(image, 1, 1), 0xFF000000u);
+}
+
+TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
+    VsxImageFilter::CSpatialSmoothing filter(1);
+    EXPECT_EQ(filter.Convolve(PixelView{}), 0);
+    EXPECT_EQ(filter.status(), InvalidParameter);
+
+    CBaseImage image;
+    MakeColourful(image, 20, 20);
+    const uint64_t before = Checksum(image);
+    SetMaxImagePixels(100);  // the work buffer (400 pixels) is refused
+    EXPECT_EQ(Smooth(image, 1), OutOfMemory);
+    EXPECT_EQ(Sharpen(image, 3), OutOfMemory);
+    SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
+    EXPECT_EQ(Checksum(image), before);
+
+    EXPECT_EQ(filter.Convolve(image.view()), 1);
+    EXPECT_EQ(filter.status(), Ok);
+    EXPECT_NE(Checksum(image), before);
+}
+
+TEST(SpatialFilter, TinyImagesUseTheCheckedPath) {
+    CBaseImage image;
+    image.CreateBlank(1, 1, 0xFF707070);
+    EXPECT_EQ(Smooth(image, 3), Ok);
+    EXPECT_EQ(Red(Get(image, 0, 0)), 0x70 / 49);
+    image.CreateBlank(2, 9, 0xFF707070);
+    EXPECT_EQ(Smooth(image, 1), Ok);
+    EXPECT_EQ(Red(Get(image, 0, 4)), 0x70 * 6 / 9);
+}
