@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "image/bitmap.h"
+#include "image/interpolation.h"
 #include "image/pixel_view.h"
 #include "image/status.h"
 
@@ -18,23 +19,6 @@ typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
 
 namespace Vs4Image {
-
-// Interpolation modes as the protocol numbers them.
-enum InterpolationMode : uint32_t {
-    kInterpolationDefault = 0,
-    kInterpolationLowQuality = 1,
-    kInterpolationHighQuality = 2,
-    kInterpolationBilinear = 3,
-    kInterpolationBicubic = 4,
-    kInterpolationNearestNeighbor = 5,
-    kInterpolationHighQualityBilinear = 6,
-    kInterpolationHighQualityBicubic = 7,
-};
-
-// Clamps a requested mode to 0..7.
-inline uint32_t ClampInterpolationMode(uint32_t mode) {
-    return mode > 7 ? 7 : mode;
-}
 
 // A 5 x 5 colour matrix applied to each pixel as the row vector
 // (red, green, blue, alpha, 1) with components in 0..1: out = in x m.

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "image/interpolation.h"
 #include "image/pixel_view.h"
 #include "image/status.h"
 

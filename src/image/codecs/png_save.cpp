@@ -27,7 +27,8 @@ bool IsOpaque(const PixelView& image) {
     return true;
 }
 
-void EncodeBody(png_structp png, png_infop info, const PixelView& image, bool opaque) {
+void EncodeBody(png_structp png, png_infop info, const PixelView& image) {
+    const bool opaque = IsOpaque(image);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
                  static_cast<png_uint_32>(image.height), 8,
                  opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
@@ -49,7 +50,6 @@ Status EncodePng(const PixelView& image, std::vector<uint8_t>& out) {
     if (image.empty())
         return InvalidParameter;
     const size_t start = out.size();
-    const bool opaque = IsOpaque(image);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
         return OutOfMemory;
@@ -64,7 +64,7 @@ Status EncodePng(const PixelView& image, std::vector<uint8_t>& out) {
         return GenericError;
     }
     png_set_write_fn(png, &out, WriteToVector, FlushNothing);
-    EncodeBody(png, info, image, opaque);
+    EncodeBody(png, info, image);
     png_destroy_write_struct(&png, &info);
     return Ok;
 }
