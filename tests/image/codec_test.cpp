@@ -88,7 +88,18 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
         {"tiled tiff", "-define tiff:tile-geometry=16x16 rose_tiled.tif", 0},
         {"webp", "-define webp:lossless=true rose.webp", 0},
         {"gif", "rose.gif", 0},
+        {"interlaced gif", "-interlace GIF rose_i.gif", 0},
         {"bmp", "BMP3:rose.bmp", 0},
+        {"os/2 bmp", "BMP2:rose2.bmp", 0},
+        {"palette bmp", "-colors 16 -type Palette BMP3:rose_p.bmp", 0},
+        {"4-bit bmp", "-colors 8 -type Palette -define bmp:bits-per-pixel=4 BMP3:rose_4.bmp", 0},
+        {"top-down bmp", "-flip -define bmp:top-down=true BMP3:rose_td.bmp", 0},
+        {"rgb565 bmp", "-define bmp:subtype=RGB565 BMP:rose_565.bmp", 1},
+        {"alpha bmp", "-alpha set -channel A -evaluate set 60% +channel BMP:rose_a.bmp", 0},
+        {"cmyk tiff", "-colorspace CMYK rose_cmyk.tif", 1},
+        {"alpha tiff", "-alpha set -channel A -evaluate set 40% +channel rose_a.tif", 1},
+        {"palette tiff", "-colors 16 -type Palette rose_p.tif", 1},
+        {"grey tiff", "-colorspace Gray rose_g.tif", 0},
     };
     for (const Case& c : cases) {
         const std::string options = c.options;
