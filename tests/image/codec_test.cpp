@@ -115,7 +115,7 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
     }
 }
 
-TEST(Codecs, GifKeepsTheFirstFrameAndItsTransparency) {
+TEST(Codecs, AnimationsKeepTheFirstFrameAndItsTransparency) {
     VsTest::TempDir dir;
     const std::string path = dir / "anim.gif";
     ASSERT_TRUE(VsTest::Run("convert -size 20x10 xc:red xc:blue -loop 0 " + path));
@@ -125,6 +125,14 @@ TEST(Codecs, GifKeepsTheFirstFrameAndItsTransparency) {
     EXPECT_EQ(anim.height(), 10);
     EXPECT_EQ(At(anim, 0, 0), 0xFFFF0000u);
     EXPECT_EQ(At(anim, 19, 9), 0xFFFF0000u);
+
+    const std::string webp = dir / "anim.webp";
+    ASSERT_TRUE(VsTest::Run(
+        "convert -size 20x10 xc:lime xc:blue -loop 0 -define webp:lossless=true " + webp));
+    CBaseImage animWebp;
+    ASSERT_EQ(animWebp.LoadFromFile(webp), Ok);
+    EXPECT_EQ(animWebp.width(), 20);
+    EXPECT_EQ(At(animWebp, 10, 5), 0xFF00FF00u);
 
     const std::string clear = dir / "clear.gif";
     ASSERT_TRUE(VsTest::Run("convert -size 8x8 xc:none -fill lime -draw 'point 3,3' " + clear));
