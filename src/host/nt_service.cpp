@@ -2,6 +2,8 @@
 
 #include "config/configuration.h"
 #include "host/service_install.h"
+#include "image/bitmap.h"
+#include "image/graphics.h"
 #include "platform/module.h"
 #include "server/asio_server.h"
 
@@ -16,12 +18,16 @@ CVs5NtService::CVs5NtService(Vs5Platform::ManualResetEvent& stopEvent, std::stri
 CVs5NtService::~CVs5NtService() = default;
 
 void CVs5NtService::Start(int, char**) {
-    // 1. The image engine's graphics layer starts here once it exists.
+    // 1. The image engine's graphics layer.
+    Vs4Image::GraphicsStartup();
 
     // 2. Configuration: working folders, temporary clean-up, INI file, logs,
     //    IP filter.
     Configuration& config = Configuration::Instance();
     config.Load(moduleFolder_.empty() ? Vs5Platform::ModuleFolder() : moduleFolder_);
+    // Images decoded in this process (in-process commands) obey the
+    // configured pixel limit.
+    Vs4Image::SetMaxImagePixels(config.settings()->maxImagePixels);
 
     // 3. The result cache opens on the configured cache folder here.
     // 4. The command-file store and the logon-token cache are created here.
@@ -48,4 +54,5 @@ void CVs5NtService::Stop() {
     Configuration::Instance().requestLog().WriteLine("# %s\r\n", "Service stopped successfully.");
     Configuration::DestroyInstance();
     // The graphics layer shuts down last.
+    Vs4Image::GraphicsShutdown();
 }

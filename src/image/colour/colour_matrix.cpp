@@ -13,6 +13,12 @@ ColourMatrix ColourMatrix::Identity() {
     return id;
 }
 
+ColourMatrix ColourMatrix::AlphaScale(float factor) {
+    ColourMatrix c = Identity();
+    c.m[3][3] = factor;
+    return c;
+}
+
 ColourMatrix Then(const ColourMatrix& first, const ColourMatrix& second) {
     ColourMatrix out{};
     for (int i = 0; i < 5; ++i) {

@@ -11,6 +11,8 @@ struct ColourMatrix {
     float m[5][5];
 
     static ColourMatrix Identity();
+    // The identity, except that alpha is multiplied by `factor`.
+    static ColourMatrix AlphaScale(float factor);
 };
 
 // The matrix that applies `first` and then `second` (the product first x second).

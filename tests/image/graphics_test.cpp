@@ -1,0 +1,117 @@
+// The graphics layer: fills, clips, image draws with colour matrices and
+// onto three points, and the conversion back to non-premultiplied pixels.
+#include <gtest/gtest.h>
+
+#include "image/base_image.h"
+#include "image/graphics.h"
+#include "image_test_util.h"
+
+using namespace Vs4Image;
+using VsTest::At;
+
+TEST(Graphics, FillsCompositeAndSetsReplace) {
+    CBaseImage image;
+    ASSERT_EQ(image.CreateBlank(10, 10, 0xFF0000FF), Ok);
+    {
+        Graphics g(*image.bitmap());
+        ASSERT_EQ(g.status(), Ok);
+        g.FillRectangle(0, 0, 5, 10, 0x80FF0000);  // half red over blue
+        g.SetRectangle(5, 0, 5, 5, 0x40102030);    // replaced, alpha included
+        g.SetClip(0, 8, 10, 2);
+        g.FillRectangle(0, 0, 10, 10, 0xFF00FF00);
+        g.ResetClip();
+    }
+    const uint32_t mixed = At(image, 2, 2);
+    EXPECT_NEAR(int((mixed >> 16) & 0xFF), 128, 1);
+    EXPECT_NEAR(int(mixed & 0xFF), 127, 1);
+    EXPECT_EQ(mixed >> 24, 0xFFu);
+    const uint32_t set = At(image, 7, 2);
+    EXPECT_EQ(set >> 24, 0x40u);
+    EXPECT_NEAR(int((set >> 16) & 0xFF), 0x10, 2);  // premultiplied and back at alpha 64
+    EXPECT_NEAR(int(set & 0xFF), 0x30, 2);
+    EXPECT_EQ(At(image, 7, 7), 0xFF0000FFu);  // outside the clip
+    EXPECT_EQ(At(image, 7, 8), 0xFF00FF00u);
+}
+
+TEST(Graphics, ColourMatricesApplyToTheSourceAsARowVector) {
+    CBaseImage base, source;
+    ASSERT_EQ(base.CreateBlank(4, 4, 0x00000000), Ok);
+    ASSERT_EQ(source.CreateBlank(4, 4, 0xFF204080), Ok);
+    // Red and blue exchanged, green halved, plus 0.1 on red.
+    ColourMatrix m = ColourMatrix::Identity();
+    m.m[0][0] = 0, m.m[0][2] = 1, m.m[2][2] = 0, m.m[2][0] = 1, m.m[1][1] = 0.5f;
+    m.m[4][0] = 0.1f;
+    ImageDrawOptions options;
+    options.matrix = &m;
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImage(source.view(), 0, 0, 4, 4, options);
+    }
+    const uint32_t p = At(base, 1, 1);
+    EXPECT_EQ(p >> 24, 0xFFu);
+    EXPECT_NEAR(int((p >> 16) & 0xFF), 0x80 + 26, 1);
+    EXPECT_NEAR(int((p >> 8) & 0xFF), 0x20, 1);
+    EXPECT_NEAR(int(p & 0xFF), 0x20, 1);
+
+    ColourMatrix alpha = ColourMatrix::AlphaScale(0.5f);
+    options.matrix = &alpha;
+    ASSERT_EQ(base.CreateBlank(4, 4, 0xFFFFFFFF), Ok);
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImage(source.view(), 0, 0, 4, 4, options);
+    }
+    EXPECT_NEAR(int(At(base, 2, 2) & 0xFF), (0x80 + 0xFF) / 2, 1);
+}
+
+TEST(Graphics, DrawOntoThreePointsMapsTheCorners) {
+    CBaseImage base, source;
+    ASSERT_EQ(base.CreateBlank(40, 40, 0xFFFFFFFF), Ok);
+    VsTest::MakePattern(source, 20, 10, false);
+    // A mirror image: upper-left at (30, 5), upper-right at (10, 5), lower-left at (30, 15).
+    const PointF points[3] = {{30, 5}, {10, 5}, {30, 15}};
+    ImageDrawOptions options;
+    options.interpolation = kInterpolationNearestNeighbor;
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImageOnPoints(source.view(), points, options);
+    }
+    EXPECT_EQ(At(base, 29, 5), At(source, 0, 0));
+    EXPECT_EQ(At(base, 10, 14), At(source, 19, 9));
+    EXPECT_EQ(At(base, 9, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(At(base, 30, 5), 0xFFFFFFFFu);
+    // A degenerate parallelogram draws nothing.
+    const PointF flat[3] = {{0, 0}, {10, 0}, {20, 0}};
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImageOnPoints(source.view(), flat, options);
+    }
+    EXPECT_EQ(At(base, 1, 0), 0xFFFFFFFFu);
+}
+
+TEST(Graphics, TransparentPixelsSurviveOpeningAndClosing) {
+    CBaseImage image;
+    VsTest::MakePattern(image, 16, 16, true);
+    CBaseImage original;
+    VsTest::MakePattern(original, 16, 16, true);
+    {
+        Graphics g(*image.bitmap());
+        g.DrawLine(0, 0, 15, 15, 0xFFFF0000, 1.0f);
+        g.Flush();
+        g.FillRectangle(0, 15, 1, 1, 0xFF00FF00);
+    }
+    // Untouched pixels keep their alpha exactly and their colour to within
+    // the precision premultiplying leaves at that alpha.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            if (std::abs(x - y) <= 1 || (x == 0 && y == 15))
+                continue;
+            const uint32_t a = At(original, x, y) >> 24;
+            EXPECT_EQ(At(image, x, y) >> 24, a);
+            if (a >= 32) {
+                const int tolerance = int(255 / a) + 1;
+                EXPECT_NEAR(int(At(image, x, y) & 0xFF), int(At(original, x, y) & 0xFF), tolerance);
+            }
+        }
+    EXPECT_EQ(At(image, 0, 15), 0xFF00FF00u);
+    EXPECT_GT((At(image, 8, 8) >> 16) & 0xFF, 200u);  // the line, antialiased
+}
