@@ -19,7 +19,8 @@ constexpr size_t kMaxPathUnits = 260;
 
 Configuration& Configuration::Instance() {
     std::lock_guard<std::mutex> guard(gInstanceLock);
-    if (!gInstance) gInstance = std::make_unique<Configuration>();
+    if (!gInstance)
+        gInstance = std::make_unique<Configuration>();
     return *gInstance;
 }
 
@@ -85,11 +86,13 @@ void Configuration::ReadSettings(bool initial) {
     Vs5Platform::FileTime stamp = Vs5Platform::LastWriteTime(iniPath_).value_or(0);
     Vs5Platform::IniFile ini = Vs5Platform::IniFile::Load(iniPath_);
     std::shared_ptr<const Settings> previous = settings();
-    auto fresh = std::make_shared<Settings>(Settings::Read(ini, initial ? nullptr : previous.get()));
+    auto fresh =
+        std::make_shared<Settings>(Settings::Read(ini, initial ? nullptr : previous.get()));
 
     Vs5Platform::SetAnsiCodePage(fresh->ansiCodePage);
     FillIpFilter(fresh->accessPermit);
-    if (initial) CreateCacheFolders(*fresh);
+    if (initial)
+        CreateCacheFolders(*fresh);
 
     std::lock_guard<std::mutex> snapshotGuard(snapshotLock_);
     settings_ = std::move(fresh);
@@ -100,7 +103,8 @@ void Configuration::FillIpFilter(const std::string& accessPermit) {
     ipFilter_.Clear();
     Vs5Platform::ForEachToken(accessPermit, ";", [&](std::string_view field) {
         // A field too long for its 31-character buffer ends the list.
-        if (Vs5Platform::Utf16Length(field) > 31) return false;
+        if (Vs5Platform::Utf16Length(field) > 31)
+            return false;
         ipFilter_.AddAddress(Vs5Platform::Utf8ToAnsi(field));
         return true;
     });
@@ -131,7 +135,8 @@ Vs5Platform::FileTime Configuration::iniTimeStamp() const {
 }
 
 bool Configuration::FindDefaultCommand(const std::string& sourcePath, std::string& command) const {
-    std::string path = Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
+    std::string path =
+        Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
     for (const DefaultCommandEntry& entry : settings()->defaultCommands) {
         if (path.find(entry.key) != std::string::npos) {
             command = entry.command;
@@ -143,7 +148,8 @@ bool Configuration::FindDefaultCommand(const std::string& sourcePath, std::strin
 
 bool Configuration::FindImpersonation(const std::string& sourcePath, std::string& user,
                                       std::string& password) const {
-    std::string path = Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
+    std::string path =
+        Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
     for (const ImpersonationEntry& entry : settings()->impersonations) {
         if (path.find(entry.key) != std::string::npos) {
             user = entry.user;
@@ -155,10 +161,11 @@ bool Configuration::FindImpersonation(const std::string& sourcePath, std::string
 }
 
 void Configuration::LogRequest(const std::string& clientIp, int returnCode,
-                               const std::string& source, const std::string& command,
-                               int cacheHit, int elapsedMs) {
+                               const std::string& source, const std::string& command, int cacheHit,
+                               int elapsedMs) {
     auto s = settings();
-    if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0)) return;
+    if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0))
+        return;
     requestLog_.WriteLine("%s,%d,%s,%s,%d,%d\r\n", clientIp.c_str(), returnCode, source.c_str(),
                           command.c_str(), cacheHit, elapsedMs);
 }
@@ -167,12 +174,14 @@ void Configuration::LogRequestWithMessage(const std::string& clientIp, int retur
                                           const std::string& source, const std::string& command,
                                           int elapsedMs, const std::string& message) {
     auto s = settings();
-    if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0)) return;
+    if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0))
+        return;
     requestLog_.WriteLine("%s,%d,%s,%s,%d,%d,%s\r\n", clientIp.c_str(), returnCode, source.c_str(),
                           command.c_str(), 0, elapsedMs, message.c_str());
 }
 
 void Configuration::StartWatcher(const Vs5Platform::ManualResetEvent& stop) {
-    if (watcher_.joinable()) return;
+    if (watcher_.joinable())
+        return;
     watcher_ = std::thread(&Configuration::WatchIniFile, this, &stop);
 }

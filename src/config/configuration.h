@@ -45,8 +45,8 @@ public:
     void LogRequest(const std::string& clientIp, int returnCode, const std::string& source,
                     const std::string& command, int cacheHit, int elapsedMs);
     void LogRequestWithMessage(const std::string& clientIp, int returnCode,
-                               const std::string& source, const std::string& command,
-                               int elapsedMs, const std::string& message);
+                               const std::string& source, const std::string& command, int elapsedMs,
+                               const std::string& message);
 
     // Starts the INI watcher; it ends when `stop` is set.
     void StartWatcher(const Vs5Platform::ManualResetEvent& stop);

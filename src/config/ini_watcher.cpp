@@ -7,11 +7,13 @@
 
 void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
     Vs5Platform::DirectoryWatch watch(moduleFolder_);
-    if (!watch.valid()) return;
+    if (!watch.valid())
+        return;
     unsigned timeouts = 0;
     for (;;) {
         int woke = Vs5Platform::WaitAny({stop->fd(), quit_.fd(), watch.fd()}, watcherTimeoutMs_);
-        if (woke == 0 || woke == 1) return;
+        if (woke == 0 || woke == 1)
+            return;
         if (woke == 2) {
             Vs5Platform::FileTime now = Vs5Platform::LastWriteTime(iniPath_).value_or(0);
             watch.Rearm();

@@ -11,7 +11,8 @@ uint32_t MaskFor(uint32_t address) {
     uint32_t mask = 0;
     auto* a = reinterpret_cast<const unsigned char*>(&address);
     auto* m = reinterpret_cast<unsigned char*>(&mask);
-    for (int i = 0; i < 4; ++i) m[i] = a[i] != 0 ? 0xFF : 0x00;
+    for (int i = 0; i < 4; ++i)
+        m[i] = a[i] != 0 ? 0xFF : 0x00;
     return mask;
 }
 
@@ -25,7 +26,8 @@ void CIpFilter::Clear() {
 bool CIpFilter::AddAddress(std::string_view text) {
     std::lock_guard<std::mutex> guard(lock_);
     in_addr_t address = inet_addr(std::string(text).c_str());
-    if (address == INADDR_NONE || count_ >= kMaxEntries) return false;
+    if (address == INADDR_NONE || count_ >= kMaxEntries)
+        return false;
     kinds_[count_] = 1;
     addresses_[count_] = address;
     masks_[count_] = MaskFor(address);
@@ -35,10 +37,12 @@ bool CIpFilter::AddAddress(std::string_view text) {
 
 bool CIpFilter::IsAllowed(std::string_view clientAddress) const {
     std::lock_guard<std::mutex> guard(lock_);
-    if (count_ == 0) return false;
+    if (count_ == 0)
+        return false;
     uint32_t client = inet_addr(std::string(clientAddress).c_str());
     for (int i = 0; i < count_; ++i)
-        if ((masks_[i] & client) == (addresses_[i] & masks_[i])) return true;
+        if ((masks_[i] & client) == (addresses_[i] & masks_[i]))
+            return true;
     return false;
 }
 

@@ -27,15 +27,19 @@ std::string TimePrefix(const Vs5Platform::LocalTime& t) {
 
 LogFile::LogFile(Vs5Platform::LocalClock clock) : clock_(std::move(clock)) {}
 
-LogFile::~LogFile() { CloseLog(); }
+LogFile::~LogFile() {
+    CloseLog();
+}
 
 void LogFile::OpenLog(const std::string& folder, const std::string& namePattern, Mode mode) {
     std::lock_guard<std::mutex> guard(lock_);
     mode_ = mode;
-    if (fd_ >= 0) return;
+    if (fd_ >= 0)
+        return;
     date_ = clock_();
     folder_ = folder;
-    if (folder_.empty() || folder_.back() != '/') folder_ += '/';
+    if (folder_.empty() || folder_.back() != '/')
+        folder_ += '/';
     pattern_ = namePattern;
     opened_ = true;
     CreateDailyFile();
@@ -43,7 +47,8 @@ void LogFile::OpenLog(const std::string& folder, const std::string& namePattern,
 
 void LogFile::CloseLog() {
     std::lock_guard<std::mutex> guard(lock_);
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
     fd_ = -1;
     opened_ = false;
 }
@@ -67,9 +72,11 @@ std::string LogFile::CurrentPath() const {
 bool LogFile::CreateDailyFile() {
     lastAttemptTick_ = Vs5Platform::TickCount();
     fd_ = open(FileNameFor(date_).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd_ < 0) return false;
-    struct stat st{};
-    if (fstat(fd_, &st) == 0 && st.st_size == 0) WriteRaw("\xEF\xBB\xBF");
+    if (fd_ < 0)
+        return false;
+    struct stat st {};
+    if (fstat(fd_, &st) == 0 && st.st_size == 0)
+        WriteRaw("\xEF\xBB\xBF");
 
     Vs5Platform::LocalTime now = clock_();
     char dateLine[64];
@@ -90,7 +97,8 @@ bool LogFile::CreateDailyFile() {
 void LogFile::WriteRaw(std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t n = write(fd_, bytes.data(), bytes.size());
-        if (n <= 0) return;  // write errors are ignored: the log must never stop the server
+        if (n <= 0)
+            return;  // write errors are ignored: the log must never stop the server
         bytes.remove_prefix(static_cast<size_t>(n));
     }
 }
@@ -114,26 +122,32 @@ void LogFile::WriteLine(const char* format, ...) {
 
 void LogFile::WriteText(std::string_view line) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!opened_) return;
+    if (!opened_)
+        return;
 
     if (Vs5Platform::Utf16Length(line) > kMaxLineUnits) {
-        if (fd_ >= 0) WriteRaw("Invalid log data\r\n");
+        if (fd_ >= 0)
+            WriteRaw("Invalid log data\r\n");
         return;
     }
 
     Vs5Platform::LocalTime now = clock_();
-    if (fd_ >= 0 && !now.SameDate(date_)) {
-        close(fd_);
+    bool newDay = !now.SameDate(date_);
+    if (newDay) {
+        if (fd_ >= 0)
+            close(fd_);
         fd_ = -1;
         date_ = now;
-        lastAttemptTick_ = Vs5Platform::TickCount() - kRetryIntervalMs;
     }
     if (fd_ < 0) {
-        // The file could not be created before (or the day changed): try again,
-        // at most once a second, so that a passing failure does not silence the log.
-        if (Vs5Platform::TickCount() - lastAttemptTick_ < kRetryIntervalMs) return;
+        // The file could not be created before, or the day changed. A failure
+        // is retried at most once a second, so that a passing problem (a full
+        // disk, a folder being replaced) does not silence the log for good.
+        if (!newDay && Vs5Platform::TickCount() - lastAttemptTick_ < kRetryIntervalMs)
+            return;
         date_ = now;
-        if (!CreateDailyFile()) return;
+        if (!CreateDailyFile())
+            return;
     }
 
     std::string text(line);
@@ -141,7 +155,8 @@ void LogFile::WriteText(std::string_view line) {
         // Keep the line end so that the next line starts on a line of its own.
         bool crlf = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
         text = Vs5Platform::TruncateUtf8Bytes(text, kMaxLineBytes - (crlf ? 2 : 0));
-        if (crlf) text += "\r\n";
+        if (crlf)
+            text += "\r\n";
     }
     WriteRaw(TimePrefix(now) + text);
 }

@@ -38,14 +38,14 @@ public:
     std::string CurrentPath() const;
 
 private:
-    bool CreateDailyFile();  // lock_ held
+    bool CreateDailyFile();                 // lock_ held
     void WriteRaw(std::string_view bytes);  // lock_ held
     std::string FileNameFor(const Vs5Platform::LocalTime& date) const;
 
     Vs5Platform::LocalClock clock_;
     mutable std::mutex lock_;  // guards every field below
     int fd_ = -1;
-    bool opened_ = false;      // OpenLog was called and CloseLog was not
+    bool opened_ = false;  // OpenLog was called and CloseLog was not
     Vs5Platform::LocalTime date_;
     std::string folder_;
     std::string pattern_;

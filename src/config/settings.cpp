@@ -16,11 +16,13 @@ bool ReadBool(const IniFile& ini, const char* section, const char* key, const ch
 void ReadDefaultCommands(const IniFile& ini, Settings& s) {
     for (int i = 0; i < Settings::kMaxDefaultCommands; ++i) {
         std::string value = ini.GetString("DefaultCommand", "Command" + std::to_string(i), "");
-        if (value.empty()) continue;
+        if (value.empty())
+            continue;
         size_t semi = value.find(';');
         DefaultCommandEntry entry;
         entry.key = AsciiLower(value.substr(0, semi));
-        if (semi != std::string::npos) entry.command = value.substr(semi + 1);
+        if (semi != std::string::npos)
+            entry.command = value.substr(semi + 1);
         s.defaultCommands.push_back(std::move(entry));
     }
 }
@@ -28,7 +30,8 @@ void ReadDefaultCommands(const IniFile& ini, Settings& s) {
 void ReadImpersonations(const IniFile& ini, Settings& s) {
     for (int i = 0; i < Settings::kMaxImpersonations; ++i) {
         std::string value = ini.GetString("Impersonation", "Impersonate" + std::to_string(i), "");
-        if (value.empty()) continue;
+        if (value.empty())
+            continue;
         std::string fields[3];
         int n = 0;
         Vs5Platform::ForEachToken(value, ";", [&](std::string_view token) {
@@ -49,7 +52,8 @@ std::string NormaliseAvailableCommands(const std::string& value) {
 Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     Settings s;
     const char* server = "Server";
-    s.port = static_cast<uint16_t>(static_cast<unsigned>(ini.GetInt(server, "Port", 19985)) % 65536);
+    s.port =
+        static_cast<uint16_t>(static_cast<unsigned>(ini.GetInt(server, "Port", 19985)) % 65536);
     s.accessPermit = ini.GetString(server, "AccessPermit", "127.0.0.1;");
     s.requestLogging = ReadBool(ini, server, "RequestLogging", "true");
     s.logErrorsOnly = ReadBool(ini, server, "LogErrorsOnly", "false");
@@ -93,6 +97,7 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
 }
 
 bool Settings::IsCommandAvailable(const std::string& cmd) const {
-    if (availableCommands == "*") return true;
+    if (availableCommands == "*")
+        return true;
     return availableCommands.find("," + cmd) != std::string::npos;
 }

@@ -20,13 +20,16 @@ char gAltStack[64 * 1024];
 void WriteAll(int fd, const char* text, size_t size) {
     while (size > 0) {
         ssize_t n = write(fd, text, size);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         text += n;
         size -= static_cast<size_t>(n);
     }
 }
 
-void WriteText(int fd, const char* text) { WriteAll(fd, text, strlen(text)); }
+void WriteText(int fd, const char* text) {
+    WriteAll(fd, text, strlen(text));
+}
 
 void WriteNumber(int fd, unsigned long long value, int base) {
     char digits[32];
@@ -41,16 +44,19 @@ void WriteNumber(int fd, unsigned long long value, int base) {
         out[k++] = '0';
         out[k++] = 'x';
     }
-    while (n > 0) out[k++] = digits[--n];
+    while (n > 0)
+        out[k++] = digits[--n];
     WriteAll(fd, out, static_cast<size_t>(k));
 }
 
 void CopyFile(int fd, const char* path) {
     int in = open(path, O_RDONLY | O_CLOEXEC);
-    if (in < 0) return;
+    if (in < 0)
+        return;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(in, buffer, sizeof(buffer))) > 0) WriteAll(fd, buffer, static_cast<size_t>(n));
+    while ((n = read(in, buffer, sizeof(buffer))) > 0)
+        WriteAll(fd, buffer, static_cast<size_t>(n));
     close(in);
 }
 
@@ -84,7 +90,8 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
 
 void InstallCrashDumpWriter(const std::string& baseName, const std::string& folder) {
     std::string dir = folder.empty() ? Vs5Platform::ModuleFolder() : folder;
-    if (dir.empty() || dir == ".") dir = "/tmp";
+    if (dir.empty() || dir == ".")
+        dir = "/tmp";
     std::string path = Vs5Platform::JoinPath(dir, baseName + ".dmp");
     strncpy(gDumpPath, path.c_str(), sizeof(gDumpPath) - 1);
 
@@ -97,11 +104,14 @@ void InstallCrashDumpWriter(const std::string& baseName, const std::string& fold
     stack.ss_size = sizeof(gAltStack);
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_sigaction = OnFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) sigaction(sig, &action, nullptr);
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+        sigaction(sig, &action, nullptr);
 }
 
-std::string CrashDumpPath() { return gDumpPath; }
+std::string CrashDumpPath() {
+    return gDumpPath;
+}

@@ -22,8 +22,7 @@ class CVs5NtService : public CNtService {
 public:
     // `moduleFolder` is where the working folders and the INI file live; empty
     // means the executable's folder.
-    explicit CVs5NtService(Vs5Platform::ManualResetEvent& stopEvent,
-                           std::string moduleFolder = "");
+    explicit CVs5NtService(Vs5Platform::ManualResetEvent& stopEvent, std::string moduleFolder = "");
     void Start(int argc, char** argv) override;
     void Stop() override;
 

@@ -21,12 +21,16 @@ std::string ServiceUnitText(const std::string& description, const std::string& e
     // Restarted 3 s after a failure; the start limit window matches the
     // 100-second reset period of the failure counter.
     return "[Unit]\n"
-           "Description=" + description + "\n"
+           "Description=" +
+           description +
+           "\n"
            "StartLimitIntervalSec=100\n"
            "\n"
            "[Service]\n"
            "Type=notify\n"
-           "ExecStart=" + executablePath + "\n"
+           "ExecStart=" +
+           executablePath +
+           "\n"
            "Restart=on-failure\n"
            "RestartSec=3\n"
            "\n"
@@ -35,7 +39,8 @@ std::string ServiceUnitText(const std::string& description, const std::string& e
 }
 
 void ShowMessage(bool silent, const char* format, ...) {
-    if (silent) return;
+    if (silent)
+        return;
     char buffer[512];
     va_list args;
     va_start(args, format);
@@ -54,7 +59,8 @@ std::string FormatLastError() {
 void InstallService(const std::string& serviceName, const std::string& description, bool silent,
                     const ServiceManager& manager) {
     std::string exe = Vs5Platform::ExecutablePath();
-    if (exe.empty()) return;
+    if (exe.empty())
+        return;
     if (!manager.Reachable()) {
         ShowMessage(silent, "OpenSCManager failed - %s\n", FormatLastError().c_str());
         return;

@@ -29,7 +29,8 @@ void StartSignalThread(Vs5Platform::ManualResetEvent& stop) {
     std::thread([set, &stop]() {
         for (;;) {
             int sig = 0;
-            if (sigwait(&set, &sig) == 0) stop.Set();
+            if (sigwait(&set, &sig) == 0)
+                stop.Set();
         }
     }).detach();
 }
@@ -43,11 +44,13 @@ void ConsoleThread(Vs5Platform::ManualResetEvent* stop) {
         fputs("To exit this program, press x and enter key.\n", stdout);
         fflush(stdout);
         if (fgets(buffer, sizeof(buffer), stdin) == nullptr) {
-            if (feof(stdin)) return;
+            if (feof(stdin))
+                return;
             clearerr(stdin);
             continue;
         }
-        if (strcmp(buffer, "x\n") == 0 || strcmp(buffer, "x\r\n") == 0) break;
+        if (strcmp(buffer, "x\n") == 0 || strcmp(buffer, "x\r\n") == 0)
+            break;
     }
     stop->Set();
 }
@@ -67,9 +70,11 @@ int RunConsole() {
 // arrives. Outside systemd there is nobody to report to, and it returns at
 // once, as a service dispatcher does outside the service manager.
 int RunService(int argc, char** argv) {
-    if (getenv("NOTIFY_SOCKET") == nullptr) return 0;
+    if (getenv("NOTIFY_SOCKET") == nullptr)
+        return 0;
     Vs5Platform::ManualResetEvent& stop = ProcessStopEvent();
-    if (!stop.valid()) return 0;
+    if (!stop.valid())
+        return 0;
     StartSignalThread(stop);
     CVs5NtService service(stop);
     service.Start(argc, argv);
@@ -87,7 +92,8 @@ int VistrelMain(int argc, char** argv) {
     InstallCrashDumpWriter("vistrel5");
 
     CCmdParameters params;
-    if (!params.Parse(std::vector<std::string>(argv + 1, argv + argc))) return 0;
+    if (!params.Parse(std::vector<std::string>(argv + 1, argv + argc)))
+        return 0;
 
     if (params.Has("-install")) {
         InstallService(kServiceName, kServiceDescription, params.Has("-silent"));
@@ -97,6 +103,7 @@ int VistrelMain(int argc, char** argv) {
         RemoveService(kServiceName, params.Has("-silent"));
         return 0;
     }
-    if (params.Has("-debug")) return RunConsole();
+    if (params.Has("-debug"))
+        return RunConsole();
     return RunService(argc, argv);
 }

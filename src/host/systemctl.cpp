@@ -14,8 +14,9 @@
 extern char** environ;
 
 bool ServiceManager::Reachable() const {
-    struct stat st{};
-    if (stat(runtimeFolder.c_str(), &st) != 0) return false;
+    struct stat st {};
+    if (stat(runtimeFolder.c_str(), &st) != 0)
+        return false;
     if (!S_ISDIR(st.st_mode)) {
         errno = ENOTDIR;
         return false;
@@ -31,11 +32,13 @@ int ServiceManager::Run(const std::vector<std::string>& args, std::string* outpu
     std::vector<std::string> all{systemctl};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
+    for (std::string& a : all)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    if (pipe2(pipeFds, O_CLOEXEC) != 0)
+        return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -47,13 +50,16 @@ int ServiceManager::Run(const std::vector<std::string>& args, std::string* outpu
     if (rc == 0) {
         char buffer[512];
         ssize_t n;
-        while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0) text.append(buffer, n);
+        while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0)
+            text.append(buffer, n);
     }
     close(pipeFds[0]);
-    if (rc != 0) return -1;
+    if (rc != 0)
+        return -1;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (output) *output = std::string(Vs5Platform::TrimBlanks(text));
+    if (output)
+        *output = std::string(Vs5Platform::TrimBlanks(text));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

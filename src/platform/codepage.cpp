@@ -13,13 +13,15 @@ namespace {
 std::atomic<int> gAnsiCodePage{kDefaultAnsiCodePage};
 
 std::string IconvName(int codePage) {
-    if (codePage == kUtf8CodePage) return "UTF-8";
+    if (codePage == kUtf8CodePage)
+        return "UTF-8";
     return "CP" + std::to_string(codePage);
 }
 
 // Runs one conversion. On a character that cannot be converted, `onBad`
 // appends a replacement to the output and the input skips `skip` bytes.
-std::string Convert(iconv_t cd, std::string_view in, std::string_view replacement, size_t skipUnit) {
+std::string Convert(iconv_t cd, std::string_view in, std::string_view replacement,
+                    size_t skipUnit) {
     std::string out;
     out.resize(in.size() * 4 + 16);
     char* src = const_cast<char*>(in.data());
@@ -28,7 +30,8 @@ std::string Convert(iconv_t cd, std::string_view in, std::string_view replacemen
     size_t dstLeft = out.size();
     while (srcLeft > 0) {
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        if (r != static_cast<size_t>(-1)) break;
+        if (r != static_cast<size_t>(-1))
+            break;
         if (errno == E2BIG) {
             size_t used = dst - out.data();
             out.resize(out.size() * 2);
@@ -44,9 +47,11 @@ std::string Convert(iconv_t cd, std::string_view in, std::string_view replacemen
         if (skipUnit == 0) {
             // UTF-8 input: skip one whole character.
             skip = 1;
-            while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
+            while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
+                ++skip;
         }
-        if (skip > srcLeft) skip = srcLeft;
+        if (skip > srcLeft)
+            skip = srcLeft;
         src += skip;
         srcLeft -= skip;
         out.resize(out.size() + srcLeft * 4 + 16);
@@ -60,7 +65,9 @@ std::string Convert(iconv_t cd, std::string_view in, std::string_view replacemen
 
 }  // namespace
 
-int AnsiCodePage() { return gAnsiCodePage.load(std::memory_order_relaxed); }
+int AnsiCodePage() {
+    return gAnsiCodePage.load(std::memory_order_relaxed);
+}
 
 void SetAnsiCodePage(int codePage) {
     gAnsiCodePage.store(IsKnownCodePage(codePage) ? codePage : kDefaultAnsiCodePage,
@@ -68,28 +75,36 @@ void SetAnsiCodePage(int codePage) {
 }
 
 bool IsKnownCodePage(int codePage) {
-    if (codePage == kUtf8CodePage) return true;
+    if (codePage == kUtf8CodePage)
+        return true;
     iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
     iconv_close(cd);
     return true;
 }
 
 std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
-    if (codePage == kUtf8CodePage) return std::string(utf8);
+    if (codePage == kUtf8CodePage)
+        return std::string(utf8);
     iconv_t cd = iconv_open(IconvName(codePage).c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("CP1252", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        cd = iconv_open("CP1252", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(utf8);
     std::string out = Convert(cd, utf8, "?", 0);
     iconv_close(cd);
     return out;
 }
 
 std::string CodePageToUtf8(std::string_view bytes, int codePage) {
-    if (codePage == kUtf8CodePage) return std::string(bytes);
+    if (codePage == kUtf8CodePage)
+        return std::string(bytes);
     iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "CP1252");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        cd = iconv_open("UTF-8", "CP1252");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(bytes);
     std::string out = Convert(cd, bytes, "\xEF\xBF\xBD", 1);
     iconv_close(cd);
     return out;

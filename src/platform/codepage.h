@@ -22,8 +22,12 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage);
 // become U+FFFD. An unknown code page decodes as Windows-1252.
 std::string CodePageToUtf8(std::string_view bytes, int codePage);
 
-inline std::string Utf8ToAnsi(std::string_view utf8) { return Utf8ToCodePage(utf8, AnsiCodePage()); }
-inline std::string AnsiToUtf8(std::string_view bytes) { return CodePageToUtf8(bytes, AnsiCodePage()); }
+inline std::string Utf8ToAnsi(std::string_view utf8) {
+    return Utf8ToCodePage(utf8, AnsiCodePage());
+}
+inline std::string AnsiToUtf8(std::string_view bytes) {
+    return CodePageToUtf8(bytes, AnsiCodePage());
+}
 
 // True when iconv knows the code page.
 bool IsKnownCodePage(int codePage);

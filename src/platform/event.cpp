@@ -12,7 +12,8 @@ namespace Vs5Platform {
 ManualResetEvent::ManualResetEvent() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 ManualResetEvent::~ManualResetEvent() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
 }
 
 void ManualResetEvent::Set() {
@@ -29,13 +30,16 @@ void ManualResetEvent::Reset() {
     (void)n;
 }
 
-bool ManualResetEvent::IsSet() const { return Wait(0); }
+bool ManualResetEvent::IsSet() const {
+    return Wait(0);
+}
 
 bool ManualResetEvent::Wait(int timeoutMs) const {
     pollfd p{fd_, POLLIN, 0};
     for (;;) {
         int r = poll(&p, 1, timeoutMs);
-        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno == EINTR)
+            continue;
         return r > 0 && (p.revents & POLLIN);
     }
 }
@@ -44,16 +48,21 @@ int WaitAny(std::initializer_list<int> fds, int timeoutMs) {
     pollfd p[8];
     nfds_t n = 0;
     for (int fd : fds) {
-        if (n == 8) break;
+        if (n == 8)
+            break;
         p[n++] = {fd, POLLIN, 0};
     }
     for (;;) {
         int r = poll(p, n, timeoutMs);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return kWaitFailed;
-        if (r == 0) return kWaitTimeout;
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return kWaitFailed;
+        if (r == 0)
+            return kWaitTimeout;
         for (nfds_t i = 0; i < n; ++i)
-            if (p[i].revents & (POLLIN | POLLERR | POLLHUP)) return static_cast<int>(i);
+            if (p[i].revents & (POLLIN | POLLERR | POLLHUP))
+                return static_cast<int>(i);
         return kWaitFailed;
     }
 }

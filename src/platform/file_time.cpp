@@ -25,14 +25,16 @@ FileTime FileTimeNow() {
 }
 
 std::optional<FileTime> LastWriteTime(const std::string& path) {
-    struct stat st{};
-    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::nullopt;
     return FileTimeFromTimespec(st.st_mtim);
 }
 
 std::optional<FileTime> CreationTime(const std::string& path) {
-    struct statx stx{};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_CTIME, &stx) != 0) return std::nullopt;
+    struct statx stx {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_CTIME, &stx) != 0)
+        return std::nullopt;
     const statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime;
     timespec ts{};
     ts.tv_sec = t.tv_sec;

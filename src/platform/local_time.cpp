@@ -35,7 +35,8 @@ long DaysFromCivil(long y, unsigned m, unsigned d) {
 double AutomationDate(const LocalTime& t) {
     // 1899-12-30 is 25569 days before 1970-01-01.
     long days = DaysFromCivil(t.year, t.month, t.day) + 25569;
-    double fraction = (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.millisecond / 1000.0) / 86400.0;
+    double fraction =
+        (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.millisecond / 1000.0) / 86400.0;
     return days + fraction;
 }
 

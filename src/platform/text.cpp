@@ -12,7 +12,10 @@ char32_t DecodeUtf8(std::string_view text, size_t& i) {
         ++i;
         return c;
     }
-    int extra = (c >= 0xC2 && c < 0xE0) ? 1 : (c >= 0xE0 && c < 0xF0) ? 2 : (c >= 0xF0 && c < 0xF5) ? 3 : -1;
+    int extra = (c >= 0xC2 && c < 0xE0)   ? 1
+                : (c >= 0xE0 && c < 0xF0) ? 2
+                : (c >= 0xF0 && c < 0xF5) ? 3
+                                          : -1;
     if (extra < 0 || i + extra >= text.size()) {
         ++i;
         return 0xFFFD;
@@ -90,7 +93,8 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 
 size_t Utf16Length(std::string_view utf8) {
     size_t units = 0;
-    for (size_t i = 0; i < utf8.size();) units += DecodeUtf8(utf8, i) >= 0x10000 ? 2 : 1;
+    for (size_t i = 0; i < utf8.size();)
+        units += DecodeUtf8(utf8, i) >= 0x10000 ? 2 : 1;
     return units;
 }
 
@@ -100,7 +104,8 @@ std::string TruncateUtf16(std::string_view utf8, size_t maxUnits) {
     while (i < utf8.size()) {
         size_t next = i;
         size_t need = DecodeUtf8(utf8, next) >= 0x10000 ? 2 : 1;
-        if (units + need > maxUnits) break;
+        if (units + need > maxUnits)
+            break;
         units += need;
         i = next;
     }
@@ -108,17 +113,20 @@ std::string TruncateUtf16(std::string_view utf8, size_t maxUnits) {
 }
 
 std::string TruncateUtf8Bytes(std::string_view utf8, size_t maxBytes) {
-    if (utf8.size() <= maxBytes) return std::string(utf8);
+    if (utf8.size() <= maxBytes)
+        return std::string(utf8);
     size_t cut = maxBytes;
     // Step back over continuation bytes so that the cut falls before a lead byte.
-    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+        --cut;
     return std::string(utf8.substr(0, cut));
 }
 
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
 
@@ -129,7 +137,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 std::string_view TrimBlanks(std::string_view text) {
     const char* blanks = " \t\r\n";
     size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
+    if (first == std::string_view::npos)
+        return {};
     size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }

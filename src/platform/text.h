@@ -40,21 +40,26 @@ template <typename Fn>
 void ForEachToken(std::string_view line, std::string_view separators, Fn&& fn) {
     size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && separators.find(line[i]) != std::string_view::npos) ++i;
-        if (i >= line.size()) break;
+        while (i < line.size() && separators.find(line[i]) != std::string_view::npos)
+            ++i;
+        if (i >= line.size())
+            break;
         std::string_view token;
         if (line[i] == '"') {
             size_t end = line.find('"', i + 1);
-            if (end == std::string_view::npos) end = line.size();
+            if (end == std::string_view::npos)
+                end = line.size();
             token = line.substr(i + 1, end - i - 1);
             i = end + 1;
         } else {
             size_t end = i;
-            while (end < line.size() && separators.find(line[end]) == std::string_view::npos) ++end;
+            while (end < line.size() && separators.find(line[end]) == std::string_view::npos)
+                ++end;
             token = line.substr(i, end - i);
             i = end;
         }
-        if (!fn(token)) break;
+        if (!fn(token))
+            break;
     }
 }
 

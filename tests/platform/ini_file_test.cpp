@@ -21,8 +21,8 @@ TEST(IniFile, PrivateProfileSemantics) {
     EXPECT_EQ(ini.GetString("Server", "Name", ""), "  quoted  ");
     EXPECT_EQ(ini.GetString("Server", "Empty", "def"), "");  // present but empty
     EXPECT_EQ(ini.GetString("Server", "Missing", "def"), "def");
-    EXPECT_EQ(ini.GetInt("Server", "Other", 7), 7);  // a repeated section adds nothing
-    EXPECT_EQ(ini.GetInt("Image", "Q", 5), 5);       // not a number: default
+    EXPECT_EQ(ini.GetInt("Server", "Other", 7), 7);             // a repeated section adds nothing
+    EXPECT_EQ(ini.GetInt("Image", "Q", 5), 5);                  // not a number: default
     EXPECT_EQ(ini.GetString("Server", "Name", "", 5), "  qu");  // buffer of 5 holds 4
 }
 

@@ -45,6 +45,9 @@ TEST(CodePage, ConvertsThroughTheNamedCodePage) {
     EXPECT_EQ(korean.size(), 2u);
     EXPECT_EQ(CodePageToUtf8(korean, 949), "\xED\x95\x9C");
     // Characters the code page cannot hold become '?'.
-    EXPECT_EQ(Utf8ToCodePage("a\xED\x95\x9C" "b", 1252), "a?b");
+    EXPECT_EQ(Utf8ToCodePage("a\xED\x95\x9C"
+                             "b",
+                             1252),
+              "a?b");
     EXPECT_FALSE(IsKnownCodePage(123456));
 }

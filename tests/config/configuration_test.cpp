@@ -1,0 +1,167 @@
+#include "config/configuration.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/file_time.h"
+#include "support/temp_dir.h"
+
+using vstest::Exists;
+using vstest::ReadFile;
+using vstest::WriteFile;
+
+TEST(Configuration, LoadCreatesFoldersCleansTemporaryFilesAndOpensLogs) {
+    vstest::TempDir home;
+    std::filesystem::create_directories(home / "TempFiles/inner");
+    WriteFile(home / "TempFiles/old.tmp", "x");
+    WriteFile(home / "TempFiles/inner/old2.tmp", "x");
+    // Files must be older than 0 whole seconds to count as old.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    WriteFile(home / "vistrel5.ini", "[Server]\nCacheSubFolders=3\nCachePath=/proc/forbidden\n");
+
+    Configuration config;
+    ASSERT_TRUE(config.Load(home.path()));
+    for (const char* sub : {"LogFiles", "TempFiles", "Cache", "Cache/nocache", "Frame", "Command",
+                            "Command/Images", "Cache/cache0000", "Cache/cache0002"})
+        EXPECT_TRUE(Exists(home / sub)) << sub;
+    EXPECT_FALSE(Exists(home / "Cache/cache0003"));
+    EXPECT_FALSE(Exists(home / "TempFiles/old.tmp"));
+    EXPECT_FALSE(Exists(home / "TempFiles/inner/old2.tmp"));
+    EXPECT_TRUE(Exists(home / "TempFiles/inner"));    // sub-folders are entered, not removed
+    EXPECT_EQ(config.cacheFolder(), home / "Cache");  // CachePath could not be created
+    EXPECT_EQ(config.noCacheFolder(), home / "Cache/nocache");
+    EXPECT_EQ(config.imageFolder(), home / "Command/Images");
+    EXPECT_TRUE(config.requestLog().IsOpen());
+    EXPECT_TRUE(config.systemLog().IsOpen());
+    EXPECT_NE(config.iniTimeStamp(), 0u);
+    // The failure is in the request log although it happened before the log opened.
+    EXPECT_NE(ReadFile(config.requestLog().CurrentPath())
+                  .find("# Cannot create a directory specified by ServerCachePath (2).\r\n"),
+              std::string::npos);
+}
+
+TEST(Configuration, CachePathReplacesTheCacheFolderButNotTheNoCacheFolder) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini", "[Server]\nCachePath=" + (home / "elsewhere") + "\n");
+    Configuration config;
+    config.Load(home.path());
+    EXPECT_EQ(config.cacheFolder(), home / "elsewhere");
+    EXPECT_TRUE(Exists(home / "elsewhere/cache0007"));
+    EXPECT_EQ(config.noCacheFolder(), home / "Cache/nocache");
+}
+
+TEST(Configuration, KeyedLookupsUseTheLowerCaseSubstringRule) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini",
+              "[DefaultCommand]\nCommand0=Thumb;cmd=thumb&w=100\nCommand1=img;cmd=resize\n"
+              "[Impersonation]\nImpersonate0=share;bob;secret\n");
+    Configuration config;
+    config.Load(home.path());
+    std::string command;
+    for (const char* path : {"c:/img/thumb.jpg", "C:/IMG/THUMBS/A.JPG", "d:/mythumbnail.png"}) {
+        EXPECT_TRUE(config.FindDefaultCommand(path, command)) << path;
+        EXPECT_EQ(command, "cmd=thumb&w=100");  // the first matching entry wins
+    }
+    EXPECT_TRUE(config.FindDefaultCommand("/srv/IMG/a.jpg", command));
+    EXPECT_EQ(command, "cmd=resize");
+    EXPECT_FALSE(config.FindDefaultCommand("/srv/photos/a.jpg", command));
+    std::string user, password;
+    EXPECT_TRUE(config.FindImpersonation("//SHARE/a.jpg", user, password));
+    EXPECT_EQ(user, "bob");
+    EXPECT_EQ(password, "secret");
+    EXPECT_FALSE(config.FindImpersonation("/local/a.jpg", user, password));
+}
+
+TEST(Configuration, AccessPermitFillsTheIpFilter) {
+    vstest::TempDir home;
+    Configuration config;
+    config.Load(home.path());  // no INI: only 127.0.0.1
+    EXPECT_TRUE(config.ipFilter().IsAllowed("127.0.0.1"));
+    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.2"));
+
+    WriteFile(home / "vistrel5.ini", "[Server]\nAccessPermit=192.168.0.0;10.1.2.3;bogus;" +
+                                         std::string(32, '1') + ";127.0.0.1\n");
+    config.ReadSettings(false);
+    EXPECT_TRUE(config.ipFilter().IsAllowed("192.168.7.9"));
+    EXPECT_TRUE(config.ipFilter().IsAllowed("10.1.2.3"));
+    EXPECT_FALSE(config.ipFilter().IsAllowed("10.1.2.4"));
+    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // after the over-long field
+
+    std::string many = "[Server]\nAccessPermit=";
+    for (int i = 1; i <= 64; ++i)
+        many += "10.1.1." + std::to_string(i) + ";";
+    WriteFile(home / "vistrel5.ini", many + "10.2.2.2\n");
+    config.ReadSettings(false);
+    EXPECT_EQ(config.ipFilter().count(), 64);
+    EXPECT_FALSE(config.ipFilter().IsAllowed("10.2.2.2"));  // the 65th is ignored
+
+    WriteFile(home / "vistrel5.ini", "[Server]\nAccessPermit=\n");
+    config.ReadSettings(false);
+    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // an empty list refuses everyone
+}
+
+TEST(Configuration, RequestLinesFollowTheLoggingSwitches) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini", "[Server]\nLogErrorsOnly=true\n");
+    Configuration config;
+    config.Load(home.path());
+    config.LogRequest("127.0.0.1", 0, "/a.jpg", "cmd=thumb", 1, 5);
+    config.LogRequest("127.0.0.1", 103, "/b.jpg", "cmd=poster", 0, 7);
+    config.LogRequestWithMessage("127.0.0.1", 107, "capture", "cmd=x", 9, "tool failed");
+    std::string text = ReadFile(config.requestLog().CurrentPath());
+    EXPECT_EQ(text.find("/a.jpg"), std::string::npos);
+    EXPECT_NE(text.find(" 127.0.0.1,103,/b.jpg,cmd=poster,0,7\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" 127.0.0.1,107,capture,cmd=x,0,9,tool failed\r\n"), std::string::npos);
+
+    WriteFile(home / "vistrel5.ini", "[Server]\nRequestLogging=false\n");
+    config.ReadSettings(false);
+    config.LogRequest("127.0.0.1", 103, "/c.jpg", "cmd=poster", 0, 7);
+    EXPECT_EQ(ReadFile(config.requestLog().CurrentPath()).find("/c.jpg"), std::string::npos);
+}
+
+namespace {
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 100; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+}  // namespace
+
+TEST(Configuration, WatcherReloadsWhenTheIniTimeChangesOnly) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini", "[Server]\nKeepLogDay=5\nPort=1000\n");
+    Configuration config;
+    config.Load(home.path());
+    Vs5Platform::ManualResetEvent stop;
+    config.StartWatcher(stop);
+    auto reloads = [&] {
+        std::string text = ReadFile(config.systemLog().CurrentPath());
+        size_t n = 0;
+        for (size_t at = text.find("INI file has changed and reloaded"); at != std::string::npos;
+             at = text.find("INI file has changed and reloaded", at + 1))
+            ++n;
+        return n;
+    };
+
+    // Another file in the module folder wakes the watcher but does not reload.
+    WriteFile(home / "other.txt", "x");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(reloads(), 0u);
+
+    // The same content with a new time stamp reloads; start-only keys stay.
+    WriteFile(home / "vistrel5.ini", "[Server]\nKeepLogDay=6\nPort=2000\n");
+    EXPECT_TRUE(WaitFor([&] { return config.settings()->keepLogDay == 6; }));
+    EXPECT_EQ(config.settings()->port, 1000);
+    EXPECT_TRUE(WaitFor([&] { return reloads() == 1; }));
+
+    auto stamp = config.iniTimeStamp();
+    Vs5Platform::SetLastWriteTime(home / "vistrel5.ini", stamp + 10000000);
+    EXPECT_TRUE(WaitFor([&] { return reloads() == 2; }));
+
+    stop.Set();
+}
