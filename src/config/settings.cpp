@@ -82,6 +82,8 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     s.availableCommands =
         NormaliseAvailableCommands(ini.GetString(image, "AvailableCommands", "*", 2048));
     s.persistMetadata = ReadBool(ini, image, "PersistMetadata", "false") ? 1 : 0;
+    const int maxPixels = ini.GetInt(image, "MaxImagePixels", 100000000);
+    s.maxImagePixels = maxPixels > 0 ? maxPixels : 100000000;
 
     ReadDefaultCommands(ini, s);
     ReadImpersonations(ini, s);

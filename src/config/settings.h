@@ -54,6 +54,9 @@ struct Settings {
     // "*" or "," followed by the lower-case list as written.
     std::string availableCommands = "*";
     int persistMetadata = 0;
+    // Largest decoded image or blank canvas, in pixels; larger ones are
+    // refused before any memory is taken.
+    int64_t maxImagePixels = 100000000;
 
     // [DefaultCommand] and [Impersonation], in key order.
     std::vector<DefaultCommandEntry> defaultCommands;

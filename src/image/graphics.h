@@ -103,6 +103,7 @@ public:
 
 private:
     void Open();
+    bool Begin();  // false when the surface is unusable
     cairo_surface_t* MakeSourceSurface(const PixelView& source, const ImageDrawOptions& options,
                                        uint8_t** buffer);
 

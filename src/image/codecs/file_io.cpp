@@ -1,0 +1,65 @@
+// Whole-file reads and writes for the codecs.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "image/codecs/codec.h"
+
+namespace Vs4Image {
+
+Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    out.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? FileNotFound : Win32Error;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return S_ISDIR(st.st_mode) ? FileNotFound : Win32Error;
+    }
+    try {
+        out.resize(static_cast<size_t>(st.st_size));
+    } catch (const std::bad_alloc&) {
+        close(fd);
+        return OutOfMemory;
+    }
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    out.resize(done);  // a file that shrank while being read is decoded as it was read
+    return Ok;
+}
+
+Status WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Win32Error;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            close(fd);
+            unlink(path.c_str());
+            return Win32Error;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (close(fd) != 0) {
+        unlink(path.c_str());
+        return Win32Error;
+    }
+    return Ok;
+}
+
+}  // namespace Vs4Image

@@ -1,0 +1,172 @@
+#include "image/graphics.h"
+
+#include <cairo.h>
+
+#include <cstring>
+
+#include "image/pixel_math.h"
+
+namespace Vs4Image {
+
+void GraphicsStartup() {}
+
+void GraphicsShutdown() {}
+
+ColourMatrix ColourMatrix::Identity() {
+    ColourMatrix c{};
+    for (int i = 0; i < 5; ++i)
+        c.m[i][i] = 1.0f;
+    return c;
+}
+
+ColourMatrix ColourMatrix::AlphaScale(float factor) {
+    ColourMatrix c = Identity();
+    c.m[3][3] = factor;
+    return c;
+}
+
+void PremultiplyInPlace(const PixelView& view) {
+    for (int y = 0; y < view.height; ++y) {
+        uint8_t* p = view.row(y);
+        for (int x = 0; x < view.width; ++x, p += 4) {
+            const uint32_t a = p[3];
+            if (a == 255)
+                continue;
+            if (a == 0) {
+                p[0] = p[1] = p[2] = 0;
+                continue;
+            }
+            p[0] = static_cast<uint8_t>(Div255(p[0] * a));
+            p[1] = static_cast<uint8_t>(Div255(p[1] * a));
+            p[2] = static_cast<uint8_t>(Div255(p[2] * a));
+        }
+    }
+}
+
+void UnpremultiplyInPlace(const PixelView& view) {
+    for (int y = 0; y < view.height; ++y) {
+        uint8_t* p = view.row(y);
+        for (int x = 0; x < view.width; ++x, p += 4) {
+            const uint32_t a = p[3];
+            if (a == 255 || a == 0)
+                continue;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t v = (p[c] * 255u + a / 2) / a;
+                p[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            }
+        }
+    }
+}
+
+namespace {
+
+void SetSourceArgb(cairo_t* cr, Argb colour) {
+    cairo_set_source_rgba(cr, ((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0,
+                          (colour & 0xFF) / 255.0, (colour >> 24) / 255.0);
+}
+
+}  // namespace
+
+Graphics::Graphics(Bitmap& target) : target_(target) {
+    width_ = target.width();
+    height_ = target.height();
+    Open();
+}
+
+Graphics::~Graphics() {
+    Flush();
+    if (cr_)
+        cairo_destroy(cr_);
+    if (surface_)
+        cairo_surface_destroy(surface_);
+}
+
+void Graphics::Open() {
+    // Cairo wants rows of width * 4 bytes rounded to its alignment; the
+    // bitmap's rows already are, so the surface uses the bitmap's memory.
+    const int cairoStride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_);
+    if (cairoStride != target_.stride()) {
+        status_ = GenericError;
+        return;
+    }
+    surface_ = cairo_image_surface_create_for_data(target_.data(), CAIRO_FORMAT_ARGB32, width_,
+                                                   height_, cairoStride);
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+        status_ = OutOfMemory;
+        return;
+    }
+    cr_ = cairo_create(surface_);
+    if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+        status_ = OutOfMemory;
+        return;
+    }
+    PremultiplyInPlace(target_.view());
+    premultiplied_ = true;
+}
+
+bool Graphics::Begin() {
+    if (status_ != Ok)
+        return false;
+    if (!premultiplied_) {
+        PremultiplyInPlace(target_.view());
+        cairo_surface_mark_dirty(surface_);
+        premultiplied_ = true;
+    }
+    return true;
+}
+
+void Graphics::Flush() {
+    if (!premultiplied_)
+        return;
+    cairo_surface_flush(surface_);
+    UnpremultiplyInPlace(target_.view());
+    premultiplied_ = false;
+}
+
+void Graphics::FillRectangle(int x, int y, int w, int h, Argb colour) {
+    if (!Begin())
+        return;
+    cairo_save(cr_);
+    SetSourceArgb(cr_, colour);
+    cairo_rectangle(cr_, x, y, w, h);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
+void Graphics::SetRectangle(int x, int y, int w, int h, Argb colour) {
+    if (!Begin())
+        return;
+    cairo_save(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
+    SetSourceArgb(cr_, colour);
+    cairo_rectangle(cr_, x, y, w, h);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
+void Graphics::DrawLine(float x1, float y1, float x2, float y2, Argb colour, float lineWidth) {
+    if (!Begin())
+        return;
+    cairo_save(cr_);
+    SetSourceArgb(cr_, colour);
+    cairo_set_line_width(cr_, lineWidth);
+    cairo_move_to(cr_, x1, y1);
+    cairo_line_to(cr_, x2, y2);
+    cairo_stroke(cr_);
+    cairo_restore(cr_);
+}
+
+void Graphics::SetClip(int x, int y, int w, int h) {
+    if (status_ != Ok)
+        return;
+    cairo_reset_clip(cr_);
+    cairo_rectangle(cr_, x, y, w, h);
+    cairo_clip(cr_);
+}
+
+void Graphics::ResetClip() {
+    if (status_ == Ok)
+        cairo_reset_clip(cr_);
+}
+
+}  // namespace Vs4Image

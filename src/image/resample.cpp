@@ -1,0 +1,231 @@
+// The separable resampler: weights are built once per call for every output
+// column and row (fixed point, 14 fractional bits), then a horizontal pass
+// filters the needed source rows into an intermediate buffer and a vertical
+// pass filters that into the target. Colour is carried premultiplied by
+// alpha with 16 bits of range (colour x alpha, alpha x 255), so transparent
+// pixels weigh nothing and uniform areas come back exactly.
+#include "image/resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace Vs4Image {
+
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr int32_t kWeightOne = 1 << kWeightBits;
+constexpr int32_t kFull = 255 * 255;  // premultiplied range of every channel
+
+enum class Kernel { Triangle, CatmullRom };
+
+struct KernelChoice {
+    Kernel kernel;
+    double radius;
+    bool widen;  // spread over the shrink factor when shrinking
+};
+
+KernelChoice ChooseKernel(uint32_t mode) {
+    switch (mode) {
+        case 1:
+        case 3:
+            return {Kernel::Triangle, 1.0, false};
+        case 6:
+            return {Kernel::Triangle, 1.0, true};
+        case 2:
+        case 7:
+            return {Kernel::CatmullRom, 2.0, true};
+        default:  // 0 and 4
+            return {Kernel::CatmullRom, 2.0, false};
+    }
+}
+
+double Evaluate(Kernel kernel, double t) {
+    t = std::fabs(t);
+    if (kernel == Kernel::Triangle)
+        return t < 1.0 ? 1.0 - t : 0.0;
+    // Catmull-Rom, the cubic convolution with a = -0.5.
+    if (t < 1.0)
+        return (1.5 * t - 2.5) * t * t + 1.0;
+    if (t < 2.0)
+        return ((-0.5 * t + 2.5) * t - 4.0) * t + 2.0;
+    return 0.0;
+}
+
+// Taps beyond an edge are mirrored back into 0..n-1.
+int Reflect(int64_t j, int n) {
+    const int64_t period = 2 * static_cast<int64_t>(n);
+    int64_t m = j % period;
+    if (m < 0)
+        m += period;
+    return static_cast<int>(m < n ? m : period - 1 - m);
+}
+
+// For every output position, `taps` source indices and weights summing to
+// kWeightOne.
+struct WeightTable {
+    int taps = 0;
+    std::vector<int32_t> index;
+    std::vector<int32_t> weight;
+};
+
+bool BuildWeights(int sourceLength, int outLength, int offset, int count, KernelChoice k,
+                  WeightTable& table) {
+    const double scale = static_cast<double>(sourceLength) / outLength;
+    const double stretch = (k.widen && scale > 1.0) ? scale : 1.0;
+    const double support = k.radius * stretch;
+    table.taps = static_cast<int>(std::ceil(support * 2.0)) + 1;
+    try {
+        table.index.assign(static_cast<size_t>(count) * table.taps, 0);
+        table.weight.assign(static_cast<size_t>(count) * table.taps, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::vector<double> w(static_cast<size_t>(table.taps));
+    for (int i = 0; i < count; ++i) {
+        const double centre = (static_cast<double>(offset) + i + 0.5) * scale - 0.5;
+        const int64_t first = static_cast<int64_t>(std::floor(centre - support)) + 1;
+        double sum = 0;
+        for (int t = 0; t < table.taps; ++t) {
+            w[t] = Evaluate(k.kernel, (static_cast<double>(first + t) - centre) / stretch);
+            sum += w[t];
+        }
+        int32_t* wi = &table.weight[static_cast<size_t>(i) * table.taps];
+        int32_t* ii = &table.index[static_cast<size_t>(i) * table.taps];
+        int32_t total = 0;
+        int largest = 0;
+        for (int t = 0; t < table.taps; ++t) {
+            wi[t] = static_cast<int32_t>(std::lround(w[t] / (sum != 0 ? sum : 1) * kWeightOne));
+            ii[t] = Reflect(first + t, sourceLength);
+            total += wi[t];
+            if (wi[t] > wi[largest])
+                largest = t;
+        }
+        wi[largest] += kWeightOne - total;  // exact unity, so flat areas stay flat
+    }
+    return true;
+}
+
+inline int32_t ClampFull(int64_t v) {
+    return static_cast<int32_t>(v < 0 ? 0 : (v > kFull ? kFull : v));
+}
+
+// One source row to premultiplied 16-bit form: B, G, R times alpha; alpha times 255.
+void PremultiplyRow(const uint8_t* src, int width, uint16_t* out) {
+    for (int x = 0; x < width; ++x, src += 4, out += 4) {
+        const uint32_t a = src[3];
+        out[0] = static_cast<uint16_t>(src[0] * a);
+        out[1] = static_cast<uint16_t>(src[1] * a);
+        out[2] = static_cast<uint16_t>(src[2] * a);
+        out[3] = static_cast<uint16_t>(a * 255);
+    }
+}
+
+void FilterRow(const uint16_t* src, const WeightTable& h, int count, uint16_t* out) {
+    const int taps = h.taps;
+    for (int x = 0; x < count; ++x, out += 4) {
+        const int32_t* wi = &h.weight[static_cast<size_t>(x) * taps];
+        const int32_t* ii = &h.index[static_cast<size_t>(x) * taps];
+        int32_t acc[4] = {kWeightOne / 2, kWeightOne / 2, kWeightOne / 2, kWeightOne / 2};
+        for (int t = 0; t < taps; ++t) {
+            const uint16_t* p = src + ii[t] * 4;
+            const int32_t w = wi[t];
+            acc[0] += w * p[0];
+            acc[1] += w * p[1];
+            acc[2] += w * p[2];
+            acc[3] += w * p[3];
+        }
+        const int32_t a = ClampFull(acc[3] >> kWeightBits);
+        out[3] = static_cast<uint16_t>(a);
+        for (int c = 0; c < 3; ++c)
+            out[c] = static_cast<uint16_t>(std::min(ClampFull(acc[c] >> kWeightBits), a));
+    }
+}
+
+// Premultiplied accumulators back to non-premultiplied bytes.
+void FinishRow(const int32_t* acc, int count, uint8_t* out) {
+    for (int x = 0; x < count; ++x, acc += 4, out += 4) {
+        const int32_t a = ClampFull(acc[3] >> kWeightBits);
+        if (a == 0) {
+            out[0] = out[1] = out[2] = out[3] = 0;
+            continue;
+        }
+        out[3] = static_cast<uint8_t>((a + 127) / 255);
+        for (int c = 0; c < 3; ++c) {
+            const int32_t v = std::min(ClampFull(acc[c] >> kWeightBits), a);
+            out[c] = static_cast<uint8_t>(a == kFull ? (v + 127) / 255 : (v * 255 + a / 2) / a);
+        }
+    }
+}
+
+// The source pixel under the centre of output position i.
+inline int NearestIndex(int64_t i, int sourceLength, int outLength) {
+    const int64_t s = (i * 2 + 1) * sourceLength / (2 * static_cast<int64_t>(outLength));
+    return static_cast<int>(std::clamp<int64_t>(s, 0, sourceLength - 1));
+}
+
+void NearestWindow(const PixelView& src, int outW, int outH, int offX, int offY,
+                   const PixelView& dst) {
+    std::vector<int> columns(static_cast<size_t>(dst.width));
+    for (int x = 0; x < dst.width; ++x)
+        columns[x] = NearestIndex(static_cast<int64_t>(offX) + x, src.width, outW);
+    for (int y = 0; y < dst.height; ++y) {
+        const int sy = NearestIndex(static_cast<int64_t>(offY) + y, src.height, outH);
+        const auto* in = reinterpret_cast<const uint32_t*>(src.row(sy));
+        auto* out = reinterpret_cast<uint32_t*>(dst.row(y));
+        for (int x = 0; x < dst.width; ++x)
+            out[x] = in[columns[x]];
+    }
+}
+
+}  // namespace
+
+Status ResampleWindow(const PixelView& source, int outWidth, int outHeight, int offsetX,
+                      int offsetY, const PixelView& target, uint32_t mode) {
+    if (source.empty() || target.empty() || outWidth <= 0 || outHeight <= 0)
+        return InvalidParameter;
+    if (mode == 5) {
+        NearestWindow(source, outWidth, outHeight, offsetX, offsetY, target);
+        return Ok;
+    }
+    const KernelChoice kernel = ChooseKernel(mode > 7 ? 7 : mode);
+    WeightTable horizontal, vertical;
+    if (!BuildWeights(source.width, outWidth, offsetX, target.width, kernel, horizontal) ||
+        !BuildWeights(source.height, outHeight, offsetY, target.height, kernel, vertical))
+        return OutOfMemory;
+    const auto [lo, hi] = std::minmax_element(vertical.index.begin(), vertical.index.end());
+    const int firstRow = *lo, rows = *hi - *lo + 1;
+    const size_t lineValues = static_cast<size_t>(target.width) * 4;
+    std::vector<uint16_t> premultiplied, intermediate;
+    std::vector<int32_t> acc;
+    try {
+        premultiplied.resize(static_cast<size_t>(source.width) * 4);
+        intermediate.resize(lineValues * rows);
+        acc.resize(lineValues);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    for (int r = 0; r < rows; ++r) {
+        PremultiplyRow(source.row(firstRow + r), source.width, premultiplied.data());
+        FilterRow(premultiplied.data(), horizontal, target.width, &intermediate[lineValues * r]);
+    }
+    for (int y = 0; y < target.height; ++y) {
+        std::fill(acc.begin(), acc.end(), kWeightOne / 2);
+        for (int t = 0; t < vertical.taps; ++t) {
+            const size_t k = static_cast<size_t>(y) * vertical.taps + t;
+            const int32_t w = vertical.weight[k];
+            if (w == 0)
+                continue;
+            const uint16_t* line = &intermediate[lineValues * (vertical.index[k] - firstRow)];
+            for (size_t i = 0; i < lineValues; ++i)
+                acc[i] += w * line[i];
+        }
+        FinishRow(acc.data(), target.width, target.row(y));
+    }
+    return Ok;
+}
+
+}  // namespace Vs4Image
