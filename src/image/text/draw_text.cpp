@@ -111,7 +111,7 @@ PangoLayout* CreateLayout(cairo_t* cr, const TextStyle& style, const std::string
     pango_context_set_base_dir(context,
                                style.rightToLeft ? PANGO_DIRECTION_RTL : PANGO_DIRECTION_LTR);
     pango_context_set_base_gravity(context,
-                                   style.vertical ? PANGO_GRAVITY_AUTO : PANGO_GRAVITY_SOUTH);
+                                   style.vertical ? PANGO_GRAVITY_EAST : PANGO_GRAVITY_SOUTH);
     pango_layout_set_auto_dir(layout, FALSE);
     pango_layout_context_changed(layout);
 
@@ -169,6 +169,9 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
         return;
     if (!(style.size > 0) || !std::isfinite(style.size))
         return;
+    // A draw with nothing to paint brings the surface back into Cairo's
+    // premultiplied form in case the caller flushed it before.
+    graphics.FillRectangle(0, 0, 0, 0, 0);
     if (hint > kTextSubpixelGridFit)
         hint = kTextSubpixelGridFit;
 
@@ -200,6 +203,30 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
     }
     g_object_unref(layout);
     cairo_restore(cr);
+}
+
+TextExtents MeasureText(const TextStyle& style, const std::string& text, uint32_t hint) {
+    TextExtents out;
+    if (text.empty() || !(style.size > 0) || !std::isfinite(style.size))
+        return out;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    PangoLayout* layout =
+        CreateLayout(cr, style, text, hint > kTextSubpixelGridFit ? kTextSubpixelGridFit : hint);
+    PangoRectangle ink;
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, &ink, &logical);
+    out.inkX = float(ink.x) / PANGO_SCALE;
+    out.inkY = float(ink.y) / PANGO_SCALE;
+    out.inkWidth = float(ink.width) / PANGO_SCALE;
+    out.inkHeight = float(ink.height) / PANGO_SCALE;
+    out.width = float(logical.width) / PANGO_SCALE;
+    out.height = float(logical.height) / PANGO_SCALE;
+    out.missingGlyphs = pango_layout_get_unknown_glyphs_count(layout);
+    g_object_unref(layout);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return out;
 }
 
 void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text, const RectF& rect,

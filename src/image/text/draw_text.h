@@ -55,4 +55,19 @@ void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text
 void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
               const RectF& rect, Argb colour, uint32_t hint);
 
+// The size of a string set on one line block (no rectangle, no wrapping), in
+// pixels from the layout's top-left corner, and how many of its characters
+// no installed font can show (they would be drawn as boxes).
+struct TextExtents {
+    float inkX = 0;
+    float inkY = 0;
+    float inkWidth = 0;
+    float inkHeight = 0;
+    float width = 0;  // the advance of the longest line
+    float height = 0;
+    int missingGlyphs = 0;
+};
+TextExtents MeasureText(const TextStyle& style, const std::string& text,
+                        uint32_t hint = kTextOutlinePath);
+
 }  // namespace Vs4Image
