@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "image/ink_probe.h"
 #include "image/text/font_family.h"
@@ -255,6 +257,32 @@ TEST(DrawText, NonAsciiDrawsGlyphs) {
         }
     }
     EXPECT_GT(MeasureText(Style("Arial", 16), "\xEE\x80\x80").missingGlyphs, 0);
+}
+
+// Several threads set text at once (each with its own font map) and get the
+// pixels a single thread gets.
+TEST(DrawText, ConcurrentThreadsAgree) {
+    const TextStyle styles[3] = {Style("Arial", 13), Style("NanumGothic", 15, kFontBold),
+                                 Style("No Such Family 9", 11, kFontItalic)};
+    const std::string text = "Vistrel \xED\x95\x9C\xEA\xB8\x80 \xC3\xA9t\xC3\xA9";
+    CBaseImage reference[3];
+    for (int i = 0; i < 3; ++i)
+        Draw(reference[i], 160, 30, styles[i], text, RectF{2, 2, 0, 0}, i + 3);
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 15; ++round) {
+                const int i = (t + round) % 3;
+                CBaseImage image;
+                Draw(image, 160, 30, styles[i], text, RectF{2, 2, 0, 0}, i + 3);
+                if (!vstest::SamePixels(image.view(), reference[i].view()))
+                    ++mismatches;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
 
 // Nothing is drawn for an image without a bitmap, a size that is not
