@@ -158,10 +158,24 @@ TEST(DrawText, AlignmentMovesTheInk) {
     EXPECT_NEAR(inkFor(2, true, box).left, 50, 3);
     EXPECT_NEAR(inkFor(1, false, RectF{150, 5, 0, 0}).centreX(), 150, 2);
 
+    // Lines of an unwrapped text are aligned one by one too.
+    style.alignment = 2;
+    style.rightToLeft = false;
+    CBaseImage twoLines;
+    Draw(twoLines, 300, 60, style, "HH\nHHHHHH", RectF{50, 5, 200, 50});
+    const PixelView v = twoLines.view();
+    const InkBox top = AlphaInk(PixelView{v.data, v.width, 20, v.stride}, 1);
+    const InkBox bottom = AlphaInk(PixelView{v.row(20), v.width, 40, v.stride}, 1);
+    EXPECT_NEAR(top.right, 249, 3);
+    EXPECT_NEAR(bottom.right, 249, 3);
+    EXPECT_GT(bottom.width(), 2 * top.width());
+
     // Wrapped lines are aligned one by one.
     style.wrap = true;
-    const InkBox wrappedFar = inkFor(2, false, box);
-    EXPECT_NEAR(wrappedFar.right, 249, 3);
+    EXPECT_NEAR(inkFor(2, false, box).right, 249, 3);
+    EXPECT_NEAR(inkFor(1, false, box).centreX(), 150, 2);
+    EXPECT_NEAR(inkFor(0, true, box).right, 249, 3);
+    EXPECT_NEAR(inkFor(0, false, box).left, 50, 3);
 }
 
 // Vertical lines run downwards.

@@ -68,12 +68,13 @@ void SetDecorations(PangoLayout* layout, int32_t style) {
     pango_attr_list_unref(attrs);
 }
 
-PangoAlignment PangoAlignmentFor(int32_t alignment) {
-    // Pango mirrors left and right itself for right-to-left paragraphs, so
-    // near is always "left" here.
+// Near is the start of the reading order: the right side for right-to-left
+// text (Pango swaps left and right only for directions it detects itself).
+PangoAlignment PangoAlignmentFor(int32_t alignment, bool rightToLeft) {
     if (alignment == 1)
         return PANGO_ALIGN_CENTER;
-    return alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT;
+    const bool far = alignment == 2;
+    return far != rightToLeft ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT;
 }
 
 // Where along the line direction an unwrapped block starts, as a fraction of
@@ -126,7 +127,7 @@ PangoLayout* CreateLayout(cairo_t* cr, const TextStyle& style, const std::string
     gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
     pango_layout_set_text(layout, valid, -1);
     g_free(valid);
-    pango_layout_set_alignment(layout, PangoAlignmentFor(style.alignment));
+    pango_layout_set_alignment(layout, PangoAlignmentFor(style.alignment, style.rightToLeft));
     return layout;
 }
 
