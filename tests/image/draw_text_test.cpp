@@ -250,6 +250,17 @@ TEST(DrawText, FontFallback) {
     EXPECT_EQ(system.FindFamily("nanumgothic"), "NanumGothic");
     EXPECT_EQ(system.FindFamily("No Such Family 123"), "");
     EXPECT_FALSE(system.SansSerifFamily().empty());
+    // "NanumSquare Bold" names the bold face alone: asked for regular, it is
+    // drawn bold.
+    const ResolvedFont boldOnly = ResolveFont(system, "NanumSquare Bold", 0);
+    EXPECT_EQ(boldOnly.family, "NanumSquare Bold");
+    EXPECT_EQ(boldOnly.style, kFontBold);
+    EXPECT_EQ(ResolveFont(system, "NanumSquare", 0).style, 0);
+    CBaseImage regular, emboldened;
+    const std::string hangul = "\xED\x95\x9C\xEA\xB8\x80";
+    Draw(regular, 100, 40, Style("NanumSquare Bold", 16), hangul, RectF{2, 2, 0, 0});
+    Draw(emboldened, 100, 40, Style("NanumSquare", 16, kFontBold), hangul, RectF{2, 2, 0, 0});
+    EXPECT_TRUE(vstest::SamePixels(regular.view(), emboldened.view()));
 
     CBaseImage arial, unknown;
     Draw(arial, 120, 40, Style("Arial", 14), "Hello", RectF{4, 4, 0, 0});

@@ -70,11 +70,11 @@ std::string QueryFamily(const std::string& name) {
                     FcPatternGetString(match, FC_FAMILY, i, &family) == FcResultMatch;
          ++i) {
         for (const std::string& s : strong) {
+            // The font's own spelling of the name that matched: a face may
+            // carry several family names ("NanumSquare" and "NanumSquare
+            // Bold"), and the one asked for decides which faces belong.
             if (SameName(family, s)) {
-                // The first name is the family's canonical one.
-                FcChar8* first = nullptr;
-                FcPatternGetString(match, FC_FAMILY, 0, &first);
-                found = reinterpret_cast<const char*>(first);
+                found = reinterpret_cast<const char*>(family);
                 break;
             }
         }
