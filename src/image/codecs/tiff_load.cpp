@@ -47,8 +47,14 @@ int CloseProc(thandle_t) {
 toff_t SizeProc(thandle_t h) {
     return static_cast<MemoryFile*>(h)->size;
 }
-int MapProc(thandle_t, tdata_t*, toff_t*) {
-    return 0;
+// The bytes are already in memory: libtiff reads them as a mapped file,
+// which also lets it accept strips and tiles whose stored byte counts are
+// larger than their pixels need.
+int MapProc(thandle_t h, tdata_t* base, toff_t* size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    *base = const_cast<uint8_t*>(f->data);
+    *size = f->size;
+    return 1;
 }
 void UnmapProc(thandle_t, tdata_t, toff_t) {}
 
@@ -94,7 +100,7 @@ void ReadTiffExif(const uint8_t* data, size_t size, DecodedImage& out) {
 Status DecodeTiff(const uint8_t* data, size_t size, DecodedImage& out) {
     SilenceLibtiff();
     MemoryFile file{data, static_cast<toff_t>(size), 0};
-    TIFF* tif = TIFFClientOpen("memory", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc,
+    TIFF* tif = TIFFClientOpen("memory", "r", &file, ReadProc, WriteProc, SeekProc, CloseProc,
                                SizeProc, MapProc, UnmapProc);
     if (tif == nullptr)
         return GenericError;

@@ -1,0 +1,173 @@
+// Decoding and encoding through the image object: round trips, the formats
+// and layouts real files come in, and the choice of encoder.
+#include <gtest/gtest.h>
+
+#include "image/base_image.h"
+#include "image/codecs/codec.h"
+#include "image_test_util.h"
+
+using namespace Vs4Image;
+using VsTest::At;
+
+namespace {
+
+// Decodes `path` with ImageMagick into a PNG that our PNG reader loads, the
+// reference for formats whose decoding may round differently.
+void LoadReference(const VsTest::TempDir& dir, const std::string& path, CBaseImage& out) {
+    const std::string ref = dir / "reference.png";
+    ASSERT_TRUE(VsTest::Run("convert '" + path + "' -colorspace sRGB -depth 8 PNG32:" + ref));
+    ASSERT_EQ(out.LoadFromFile(ref), Ok);
+}
+
+}  // namespace
+
+TEST(Codecs, LosslessFormatsRoundTripExactly) {
+    VsTest::TempDir dir;
+    for (bool alpha : {false, true}) {
+        CBaseImage original;
+        VsTest::MakePattern(original, 37, 23, alpha);
+        for (const char* ext : {"png", "bmp"}) {
+            const std::string path = dir / (std::string("pattern.") + ext);
+            ASSERT_EQ(original.SaveToFile(path, 90, 0), Ok) << ext;
+            CBaseImage fromFile;
+            ASSERT_EQ(fromFile.LoadFromFile(path), Ok) << ext;
+            EXPECT_TRUE(VsTest::SamePixels(original, fromFile)) << ext << " alpha " << alpha;
+            EXPECT_FALSE(fromFile.hasTransparency());
+
+            std::vector<uint8_t> stream = {1, 2, 3};  // saving appends
+            ASSERT_EQ(original.SaveToStream(ext, 90, 0, stream), Ok);
+            CBaseImage fromBytes;
+            ASSERT_EQ(fromBytes.LoadFromMemory(stream.data() + 3, uint32_t(stream.size() - 3)), Ok);
+            EXPECT_TRUE(VsTest::SamePixels(original, fromBytes)) << ext;
+        }
+    }
+}
+
+TEST(Codecs, JpegRoundTripIsCloseAndQualityChangesTheSize) {
+    CBaseImage original;
+    ASSERT_EQ(original.CreateBlank(64, 64, 0xFF3366CC), Ok);
+    std::vector<uint8_t> q10, q95;
+    ASSERT_EQ(original.SaveToStream("jpg", 10, 0, q10), Ok);
+    ASSERT_EQ(original.SaveToStream("JPEG", 95, 0, q95), Ok);
+    CBaseImage decoded;
+    ASSERT_EQ(decoded.LoadFromMemory(q95.data(), uint32_t(q95.size())), Ok);
+    EXPECT_LE(VsTest::MaxDifference(original, decoded), 3);
+
+    VsTest::TempDir dir;
+    ASSERT_TRUE(VsTest::Run("convert rose: " + dir / "rose.png"));
+    CBaseImage rose;
+    ASSERT_EQ(rose.LoadFromFile(dir / "rose.png"), Ok);
+    std::vector<uint8_t> low, high;
+    ASSERT_EQ(rose.SaveToStream("jpg", 20, 0, low), Ok);
+    ASSERT_EQ(rose.SaveToStream("jpg", 95, 0, high), Ok);
+    EXPECT_LT(low.size() * 2, high.size());
+}
+
+TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
+    VsTest::TempDir dir;
+    struct Case {
+        const char* name;
+        const char* options;  // ImageMagick output options and file name
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"jpeg", "-quality 90 rose.jpg", 2},
+        {"progressive", "-interlace Plane rose_p.jpg", 2},
+        {"grey jpeg", "-colorspace Gray rose_g.jpg", 2},
+        {"cmyk jpeg", "-colorspace CMYK rose_cmyk.jpg", 3},
+        {"grey png", "-colorspace Gray PNG8:rose_g.png", 0},
+        {"palette png", "-colors 16 PNG8:rose_p.png", 0},
+        {"16-bit png", "-depth 16 PNG48:rose_16.png", 1},
+        {"interlaced png", "-interlace PNG rose_i.png", 0},
+        {"grey alpha png",
+         "-colorspace Gray -alpha set -channel A -evaluate set 50% +channel "
+         "PNG:rose_ga.png",
+         1},
+        {"tiff", "-compress lzw rose.tif", 0},
+        {"big-endian tiff", "-endian MSB -compress zip rose_msb.tif", 0},
+        {"tiled tiff", "-define tiff:tile-geometry=16x16 rose_tiled.tif", 0},
+        {"webp", "-define webp:lossless=true rose.webp", 0},
+        {"gif", "rose.gif", 0},
+        {"bmp", "BMP3:rose.bmp", 0},
+    };
+    for (const Case& c : cases) {
+        const std::string options = c.options;
+        const std::string file = options.substr(options.rfind(' ') + 1);
+        const std::string path = dir / file.substr(file.find(':') + 1);
+        ASSERT_TRUE(VsTest::Run("cd " + dir.path() + " && convert rose: " + options)) << c.name;
+        CBaseImage ours, reference;
+        ASSERT_EQ(ours.LoadFromFile(path), Ok) << c.name;
+        LoadReference(dir, path, reference);
+        ASSERT_EQ(ours.width(), 70) << c.name;
+        ASSERT_EQ(ours.height(), 46) << c.name;
+        EXPECT_LE(VsTest::MaxDifference(ours, reference), c.tolerance) << c.name;
+    }
+}
+
+TEST(Codecs, GifKeepsTheFirstFrameAndItsTransparency) {
+    VsTest::TempDir dir;
+    const std::string path = dir / "anim.gif";
+    ASSERT_TRUE(VsTest::Run("convert -size 20x10 xc:red xc:blue -loop 0 " + path));
+    CBaseImage anim;
+    ASSERT_EQ(anim.LoadFromFile(path), Ok);
+    EXPECT_EQ(anim.width(), 20);
+    EXPECT_EQ(anim.height(), 10);
+    EXPECT_EQ(At(anim, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(At(anim, 19, 9), 0xFFFF0000u);
+
+    const std::string clear = dir / "clear.gif";
+    ASSERT_TRUE(VsTest::Run("convert -size 8x8 xc:none -fill lime -draw 'point 3,3' " + clear));
+    CBaseImage transparent;
+    ASSERT_EQ(transparent.LoadFromFile(clear), Ok);
+    EXPECT_EQ(At(transparent, 0, 0) >> 24, 0u);
+    EXPECT_EQ(At(transparent, 3, 3), 0xFF00FF00u);
+}
+
+TEST(Codecs, JpegDecodesAtAReducedSizeOnlyWhenHinted) {
+    VsTest::TempDir dir;
+    const std::string path = dir / "big.jpg";
+    ASSERT_TRUE(VsTest::Run("convert -size 800x600 gradient:red-blue " + path));
+    CBaseImage full, reduced, png;
+    ASSERT_EQ(full.LoadFromFile(path), Ok);
+    EXPECT_EQ(full.width(), 800);
+    ASSERT_EQ(reduced.LoadFromFile(path, DecodeHint{150, 100}), Ok);
+    EXPECT_EQ(reduced.width(), 200);  // 800 x 2/8, the smallest scale not below the hint
+    EXPECT_EQ(reduced.height(), 150);
+    const std::string pngPath = dir / "big.png";
+    ASSERT_EQ(full.SaveToFile(pngPath, 0, 0), Ok);
+    ASSERT_EQ(png.LoadFromFile(pngPath, DecodeHint{150, 100}), Ok);
+    EXPECT_EQ(png.width(), 800);  // other formats ignore the hint
+}
+
+TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
+    VsTest::TempDir dir;
+    CBaseImage image;
+    std::vector<uint8_t> stream;
+    EXPECT_EQ(image.SaveToFile(dir / "none.png", 90, 0), WrongState);
+    EXPECT_EQ(image.SaveToStream("png", 90, 0, stream), WrongState);
+    ASSERT_EQ(image.CreateBlank(4, 4, 0xFFFFFFFF), Ok);
+
+    ASSERT_EQ(image.SaveToFile(dir / "upper.JPG", 90, 0), Ok);
+    EXPECT_EQ(DetectImageFormat(VsTest::ReadBytes(dir / "upper.JPG").data(), 8), ImageFormat::Jpeg);
+    ASSERT_EQ(image.SaveToFile(dir / "x.Jpeg", 90, 0), Ok);
+    ASSERT_EQ(image.SaveToFile(dir / "x.BMP", 90, 0), Ok);
+    EXPECT_EQ(DetectImageFormat(VsTest::ReadBytes(dir / "x.BMP").data(), 8), ImageFormat::Bmp);
+    for (const char* refused : {"a.gif", "a.tif", "a.webp", "noextension", "a.png.txt"}) {
+        EXPECT_EQ(image.SaveToFile(dir / refused, 90, 0), InvalidParameter) << refused;
+        EXPECT_FALSE(VsTest::FileExists(dir / refused)) << refused;
+    }
+    EXPECT_EQ(image.SaveToFile("", 90, 0), InvalidParameter);
+    EXPECT_EQ(image.SaveToFile(dir.path() + "/", 90, 0), InvalidParameter);
+
+    ASSERT_EQ(image.SaveToStream("PNG", 90, 0, stream), Ok);
+    EXPECT_EQ(DetectImageFormat(stream.data(), stream.size()), ImageFormat::Png);
+    std::vector<uint8_t> untouched = {9};
+    EXPECT_EQ(image.SaveToStream("gif", 90, 0, untouched), InvalidParameter);
+    EXPECT_EQ(untouched, std::vector<uint8_t>{9});
+
+    EXPECT_EQ(CBaseImage::GetEncoderClsid("image/jpeg"), 1);
+    EXPECT_GE(CBaseImage::GetEncoderClsid("image/png"), 0);
+    EXPECT_GE(CBaseImage::GetEncoderClsid("image/bmp"), 0);
+    EXPECT_EQ(CBaseImage::GetEncoderClsid("image/JPEG"), -1);
+    EXPECT_EQ(CBaseImage::GetEncoderClsid("image/gif"), -1);
+}
