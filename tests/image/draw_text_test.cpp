@@ -320,6 +320,8 @@ TEST(DrawText, BadInputDrawsNothingAndDoesNotFail) {
     EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
     Draw(image, 50, 30, Style("Arial", 12), "", RectF{});
     EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
+    Draw(image, 50, 30, Style("Arial", 12), "x", RectF{0, 0, 1e30f, 10});
+    EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
     Draw(image, 50, 30, Style("Arial", 12), "a\xFF\xC3", RectF{2, 2, 0, 0}, 9);
     EXPECT_FALSE(AlphaInk(image.view(), 1).empty());
 }

@@ -14,6 +14,10 @@ namespace Vs4Image {
 
 namespace {
 
+// Layout coordinates beyond this are refused: Pango counts in 1/1024 pixel
+// in 32-bit integers.
+constexpr float kMaxCoordinate = 1e6f;
+
 // Font options per rendering method. Every field is set explicitly so that
 // the user's fontconfig rendering settings cannot change the result.
 cairo_font_options_t* FontOptionsFor(uint32_t hint) {
@@ -170,6 +174,9 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
         return;
     if (!(style.size > 0) || !std::isfinite(style.size))
         return;
+    for (float v : {rect.x, rect.y, rect.width, rect.height})
+        if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
+            return;
     // A draw with nothing to paint brings the surface back into Cairo's
     // premultiplied form in case the caller flushed it before.
     graphics.FillRectangle(0, 0, 0, 0, 0);
@@ -178,11 +185,7 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
 
     cairo_save(cr);
     ClipToRect(cr, rect);
-    if (style.vertical)
-        cairo_rotate(cr, M_PI / 2);  // lets Pango pick the vertical gravity
     PangoLayout* layout = CreateLayout(cr, style, text, hint);
-    if (style.vertical)
-        cairo_rotate(cr, -M_PI / 2);
     PlaceLayout(cr, layout, style, rect);
 
     cairo_set_source_rgba(cr, ((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0,

@@ -48,7 +48,8 @@ constexpr float kPixelsPerPoint = 1.3333334f;
 // wrapping or clipping; otherwise the text is clipped to the rectangle. A
 // width of 0 alone means no width limit, a height of 0 no height limit.
 // A hint above 5 draws as 5. Problems (no bitmap, a size that is not
-// positive) leave the text undrawn.
+// positive, rectangle numbers that are not finite or beyond a million
+// pixels) leave the text undrawn.
 void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text, const RectF& rect,
               Argb colour, uint32_t hint);
 // The same onto an open drawing surface.
