@@ -137,6 +137,33 @@ TEST(ApplyFrame, NinePatchTiles) {
     EXPECT_EQ(PixelAt(v, 150, 150), kPhotoB);
 }
 
+// Pieces reaching outside the frame picture draw only their part inside it,
+// in its place; the photo still fills the inner area.
+TEST(ApplyFrame, PiecesOutsideThePicture) {
+    vstest::TempDir dir;
+    SaveBoxPicture(dir / "box.png");
+    vstest::WriteFile(dir / "wide.xml", R"(<frame src="box.png">
+  <lefttop x="-10" y="-10" width="40" height="40" drawx="20" drawy="20"/>
+  <rightbottom x="60" y="60" width="30" height="30" drawx="10" drawy="10"/>
+  <topcenter x="80" y="0" width="20" height="30"/>
+</frame>)");
+    CBaseImage photo;
+    MakePhoto(photo);
+    ASSERT_EQ(ApplyFrame(photo, dir.path(), "wide"), Ok);
+    const PixelView v = photo.view();
+    EXPECT_EQ(PixelAt(v, 5, 5), 0u);      // outside the picture: nothing
+    EXPECT_EQ(PixelAt(v, 12, 12), kRed);  // picture (2, 2)
+    EXPECT_EQ(PixelAt(v, 39, 39), kRed);  // picture (29, 29)
+    EXPECT_EQ(PixelAt(v, 35, 50), kPhotoA);
+    EXPECT_EQ(PixelAt(v, 394, 294), kOrange);
+    // The top side stretches 20 pixels onto 360 from x = 40; its first 10
+    // lie inside the picture and cover the first half.
+    EXPECT_EQ(PixelAt(v, 40, 10), kBlue);
+    EXPECT_EQ(PixelAt(v, 219, 10), kBlue);
+    EXPECT_EQ(PixelAt(v, 221, 10), 0u);
+    EXPECT_EQ(PixelAt(v, 399, 10), 0u);
+}
+
 // Landscape photos take the horizontal overlay, portrait and square ones the
 // vertical overlay; the photo goes onto the marked corners, scaled.
 TEST(ApplyFrame, OverlayChoosesByShape) {

@@ -94,8 +94,8 @@ TEST(FrameTemplate, PathsStayInTheFolder) {
     EXPECT_FALSE(ResolveFramePath("/srv/frame", std::string_view("a\0b", 3), path));
 }
 
-// A piece rectangle that reaches outside the frame picture keeps its size;
-// the outside part is transparent.
+// A piece rectangle that reaches outside the frame picture is cut to it and
+// remembers where the cut part sits.
 TEST(FrameTemplate, CutPieceClipsToThePicture) {
     CBaseImage picture;
     ASSERT_EQ(picture.CreateBlank(90, 90, 0xFF102030), Ok);
@@ -104,20 +104,28 @@ TEST(FrameTemplate, CutPieceClipsToThePicture) {
     rec.y = -5;
     rec.width = 30;
     rec.height = 20;
-    std::unique_ptr<Bitmap> piece = CutPiece(picture.view(), rec);
-    ASSERT_TRUE(piece);
-    EXPECT_EQ(piece->width(), 30);
-    EXPECT_EQ(piece->height(), 20);
-    EXPECT_EQ(vstest::PixelAt(piece->view(), 9, 5), 0xFF102030u);
-    EXPECT_EQ(vstest::PixelAt(piece->view(), 10, 5), 0u);
-    EXPECT_EQ(vstest::PixelAt(piece->view(), 0, 4), 0u);
+    FramePieceImage piece = CutPiece(picture.view(), rec);
+    ASSERT_TRUE(piece.bitmap);
+    EXPECT_EQ(piece.bitmap->width(), 10);
+    EXPECT_EQ(piece.bitmap->height(), 15);
+    EXPECT_EQ(piece.offsetX, 0);
+    EXPECT_EQ(piece.offsetY, 5);
+    EXPECT_EQ(vstest::PixelAt(piece.bitmap->view(), 9, 14), 0xFF102030u);
     rec.x = 1000;
-    piece = CutPiece(picture.view(), rec);
-    ASSERT_TRUE(piece);
-    EXPECT_TRUE(vstest::AlphaInk(piece->view(), 1).empty());
-    rec.width = 0;
-    EXPECT_FALSE(CutPiece(picture.view(), rec));
-    rec.width = INT_MAX;
+    EXPECT_FALSE(CutPiece(picture.view(), rec).bitmap);
     rec.x = INT_MAX;
-    EXPECT_FALSE(CutPiece(picture.view(), rec));  // too large to allocate
+    rec.width = INT_MAX;
+    EXPECT_FALSE(CutPiece(picture.view(), rec).bitmap);
+    rec.x = -10;
+    rec.y = -INT_MAX;
+    rec.height = INT_MAX;
+    EXPECT_FALSE(CutPiece(picture.view(), rec).bitmap);
+    rec.y = 5;
+    piece = CutPiece(picture.view(), rec);
+    ASSERT_TRUE(piece.bitmap);
+    EXPECT_EQ(piece.bitmap->width(), 90);
+    EXPECT_EQ(piece.bitmap->height(), 85);
+    EXPECT_EQ(piece.offsetX, 10);
+    rec.width = 0;
+    EXPECT_FALSE(CutPiece(picture.view(), rec).bitmap);
 }

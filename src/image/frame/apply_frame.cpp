@@ -27,26 +27,25 @@ bool ReadTemplateText(const std::string& path, std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<Bitmap> CutPiece(const PixelView& picture, const FramePiece& piece) {
-    if (piece.width <= 0 || piece.height <= 0)
-        return nullptr;
-    std::unique_ptr<Bitmap> out = Bitmap::Create(piece.width, piece.height);
-    if (!out)
-        return nullptr;
-    const PixelView v = out->view();
-    for (int y = 0; y < v.height; ++y)
-        memset(v.row(y), 0, size_t(v.width) * 4);
-    // The part of the rectangle that lies inside the picture, in 64 bits so
-    // that no sum of template numbers can overflow.
+FramePieceImage CutPiece(const PixelView& picture, const FramePiece& piece) {
+    FramePieceImage out;
+    if (piece.width <= 0 || piece.height <= 0 || picture.empty())
+        return out;
+    // In 64 bits so that no sum of template numbers can overflow.
     const int64_t x0 = std::max<int64_t>(piece.x, 0);
     const int64_t y0 = std::max<int64_t>(piece.y, 0);
     const int64_t x1 = std::min<int64_t>(int64_t(piece.x) + piece.width, picture.width);
     const int64_t y1 = std::min<int64_t>(int64_t(piece.y) + piece.height, picture.height);
-    if (picture.empty() || x0 >= x1 || y0 >= y1)
+    if (x0 >= x1 || y0 >= y1)
         return out;
-    for (int64_t y = y0; y < y1; ++y)
-        memcpy(v.pixel(int(x0 - piece.x), int(y - piece.y)), picture.pixel(int(x0), int(y)),
-               size_t(x1 - x0) * 4);
+    out.bitmap = Bitmap::Create(int(x1 - x0), int(y1 - y0));
+    if (!out.bitmap)
+        return out;
+    const PixelView v = out.bitmap->view();
+    for (int y = 0; y < v.height; ++y)
+        memcpy(v.row(y), picture.pixel(int(x0), int(y0) + y), size_t(v.width) * 4);
+    out.offsetX = int(x0 - piece.x);
+    out.offsetY = int(y0 - piece.y);
     return out;
 }
 

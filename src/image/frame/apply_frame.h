@@ -26,9 +26,14 @@ Status DrawNinePatchFrame(CBaseImage& image, const FrameTemplate& frame,
 Status DrawOverlayFrame(CBaseImage& image, const FrameOverlay& overlay,
                         const std::string& overlayPicturePath);
 
-// A piece cut from the frame picture at its rectangle, at the rectangle's
-// size; any part of the rectangle outside the picture is left transparent.
-// Null when the rectangle has no area.
-std::unique_ptr<Bitmap> CutPiece(const PixelView& picture, const FramePiece& piece);
+// The part of a piece's rectangle that lies inside the frame picture, and
+// where that part sits in the rectangle. A rectangle reaching outside the
+// picture is cut to it; the rest of the piece draws nothing.
+struct FramePieceImage {
+    std::unique_ptr<Bitmap> bitmap;  // null when nothing of the piece is inside
+    int offsetX = 0;
+    int offsetY = 0;
+};
+FramePieceImage CutPiece(const PixelView& picture, const FramePiece& piece);
 
 }  // namespace Vs4Image

@@ -9,37 +9,46 @@ namespace Vs4Image {
 
 namespace {
 
-using Pieces = std::unique_ptr<Bitmap>[kFramePieceCount];
+using Pieces = FramePieceImage[kFramePieceCount];
+
+// Draws a piece whose whole rectangle maps to (x, y, w, h); only the part
+// cut from inside the picture has pixels.
+void DrawPiece(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, float x, float y,
+               float w, float h, const ImageDrawOptions& options) {
+    if (!piece.bitmap)
+        return;
+    const float sx = w / float(rec.width);
+    const float sy = h / float(rec.height);
+    g.DrawImage(piece.bitmap->view(), x + float(piece.offsetX) * sx, y + float(piece.offsetY) * sy,
+                float(piece.bitmap->width()) * sx, float(piece.bitmap->height()) * sy, options);
+}
 
 // Draws one side from (x, y) over `span` pixels along it, at the piece's own
 // size across it: once stretched, or tiled at its own size and clipped to
 // the span so that the last copy is cut off.
-void DrawSide(Graphics& g, const Bitmap* piece, const FramePiece& rec, int x, int y, int span,
-              bool alongX, const ImageDrawOptions& options) {
-    if (!piece || span <= 0)
+void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, int x, int y,
+              int span, bool alongX, const ImageDrawOptions& options) {
+    if (!piece.bitmap || span <= 0)
         return;
-    const PixelView view = piece->view();
+    const float w = float(rec.width);
+    const float h = float(rec.height);
     if (!rec.repeat) {
         if (alongX)
-            g.DrawImage(view, float(x), float(y), float(span), float(rec.height), options);
+            DrawPiece(g, piece, rec, float(x), float(y), float(span), h, options);
         else
-            g.DrawImage(view, float(x), float(y), float(rec.width), float(span), options);
+            DrawPiece(g, piece, rec, float(x), float(y), w, float(span), options);
         return;
     }
     const int step = alongX ? rec.width : rec.height;
-    if (step < 1)
-        return;
     if (alongX)
         g.SetClip(x, y, span, rec.height);
     else
         g.SetClip(x, y, rec.width, span);
     for (int covered = 0; covered < span; covered += step) {
         if (alongX)
-            g.DrawImage(view, float(x + covered), float(y), float(rec.width), float(rec.height),
-                        options);
+            DrawPiece(g, piece, rec, float(x + covered), float(y), w, h, options);
         else
-            g.DrawImage(view, float(x), float(y + covered), float(rec.width), float(rec.height),
-                        options);
+            DrawPiece(g, piece, rec, float(x), float(y + covered), w, h, options);
     }
     g.ResetClip();
 }
@@ -47,13 +56,13 @@ void DrawSide(Graphics& g, const Bitmap* piece, const FramePiece& rec, int x, in
 void DrawSides(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W, int H,
                const ImageDrawOptions& options) {
     const auto& p = f.pieces;
-    DrawSide(g, pieces[kLeftCenter].get(), p[kLeftCenter], 0, p[kLeftTop].height,
+    DrawSide(g, pieces[kLeftCenter], p[kLeftCenter], 0, p[kLeftTop].height,
              H - p[kLeftTop].height - p[kLeftBottom].height, false, options);
-    DrawSide(g, pieces[kTopCenter].get(), p[kTopCenter], p[kLeftTop].width, 0,
+    DrawSide(g, pieces[kTopCenter], p[kTopCenter], p[kLeftTop].width, 0,
              W - p[kLeftTop].width - p[kRightTop].width, true, options);
-    DrawSide(g, pieces[kRightCenter].get(), p[kRightCenter], W - p[kRightCenter].width,
+    DrawSide(g, pieces[kRightCenter], p[kRightCenter], W - p[kRightCenter].width,
              p[kRightTop].height, H - p[kRightTop].height - p[kRightBottom].height, false, options);
-    DrawSide(g, pieces[kBottomCenter].get(), p[kBottomCenter], p[kLeftBottom].width,
+    DrawSide(g, pieces[kBottomCenter], p[kBottomCenter], p[kLeftBottom].width,
              H - p[kBottomCenter].height, W - p[kLeftBottom].width - p[kRightBottom].width, true,
              options);
 }
@@ -69,11 +78,9 @@ void DrawCorners(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int 
     };
     const FramePieceIndex corners[4] = {kLeftTop, kRightTop, kRightBottom, kLeftBottom};
     for (int i = 0; i < 4; ++i) {
-        const Bitmap* piece = pieces[corners[i]].get();
-        if (!piece)
-            continue;
-        g.DrawImage(piece->view(), float(positions[i][0]), float(positions[i][1]),
-                    float(p[corners[i]].width), float(p[corners[i]].height), options);
+        const FramePiece& rec = p[corners[i]];
+        DrawPiece(g, pieces[corners[i]], rec, float(positions[i][0]), float(positions[i][1]),
+                  float(rec.width), float(rec.height), options);
     }
 }
 
