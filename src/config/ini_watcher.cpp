@@ -5,6 +5,11 @@
 #include "config/file_remover.h"
 #include "platform/dir_watch.h"
 
+namespace {
+// Quiet time after the last change in the folder before the INI file is read.
+constexpr int kSettleMs = 200;
+}  // namespace
+
 void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
     Vs5Platform::DirectoryWatch watch(moduleFolder_);
     if (!watch.valid())
@@ -15,8 +20,15 @@ void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
         if (woke == 0 || woke == 1)
             return;
         if (woke == 2) {
+            // Let a burst of changes settle first, so that a file that is being
+            // rewritten is read once, whole, and not half empty.
+            do {
+                watch.Rearm();
+                woke = Vs5Platform::WaitAny({stop->fd(), quit_.fd(), watch.fd()}, kSettleMs);
+            } while (woke == 2);
+            if (woke == 0 || woke == 1)
+                return;
             Vs5Platform::FileTime now = Vs5Platform::LastWriteTime(iniPath_).value_or(0);
-            watch.Rearm();
             if (now != iniTimeStamp()) {
                 ReadSettings(false);
                 systemLog_.WriteLine("%s\r\n", "INI file has changed and reloaded");

@@ -1,0 +1,131 @@
+// The nine-patch border: the photo shrunk into the inner area, the four sides
+// stretched or tiled between the corners, the corners on top.
+#include <cstring>
+
+#include "image/frame/apply_frame.h"
+#include "image/graphics.h"
+
+namespace Vs4Image {
+
+namespace {
+
+using Pieces = FramePieceImage[kFramePieceCount];
+
+// Draws a piece whose whole rectangle maps to (x, y, w, h); only the part
+// cut from inside the picture has pixels.
+void DrawPiece(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, float x, float y,
+               float w, float h, const ImageDrawOptions& options) {
+    if (!piece.bitmap)
+        return;
+    const float sx = w / float(rec.width);
+    const float sy = h / float(rec.height);
+    g.DrawImage(piece.bitmap->view(), x + float(piece.offsetX) * sx, y + float(piece.offsetY) * sy,
+                float(piece.bitmap->width()) * sx, float(piece.bitmap->height()) * sy, options);
+}
+
+// Draws one side from (x, y) over `span` pixels along it, at the piece's own
+// size across it: once stretched, or tiled at its own size and clipped to
+// the span so that the last copy is cut off.
+void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, int x, int y,
+              int span, bool alongX, const ImageDrawOptions& options) {
+    if (!piece.bitmap || span <= 0)
+        return;
+    const float w = float(rec.width);
+    const float h = float(rec.height);
+    if (!rec.repeat) {
+        if (alongX)
+            DrawPiece(g, piece, rec, float(x), float(y), float(span), h, options);
+        else
+            DrawPiece(g, piece, rec, float(x), float(y), w, float(span), options);
+        return;
+    }
+    const int step = alongX ? rec.width : rec.height;
+    if (alongX)
+        g.SetClip(x, y, span, rec.height);
+    else
+        g.SetClip(x, y, rec.width, span);
+    for (int covered = 0; covered < span; covered += step) {
+        if (alongX)
+            DrawPiece(g, piece, rec, float(x + covered), float(y), w, h, options);
+        else
+            DrawPiece(g, piece, rec, float(x), float(y + covered), w, h, options);
+    }
+    g.ResetClip();
+}
+
+void DrawSides(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W, int H,
+               const ImageDrawOptions& options) {
+    const auto& p = f.pieces;
+    DrawSide(g, pieces[kLeftCenter], p[kLeftCenter], 0, p[kLeftTop].height,
+             H - p[kLeftTop].height - p[kLeftBottom].height, false, options);
+    DrawSide(g, pieces[kTopCenter], p[kTopCenter], p[kLeftTop].width, 0,
+             W - p[kLeftTop].width - p[kRightTop].width, true, options);
+    DrawSide(g, pieces[kRightCenter], p[kRightCenter], W - p[kRightCenter].width,
+             p[kRightTop].height, H - p[kRightTop].height - p[kRightBottom].height, false, options);
+    DrawSide(g, pieces[kBottomCenter], p[kBottomCenter], p[kLeftBottom].width,
+             H - p[kBottomCenter].height, W - p[kLeftBottom].width - p[kRightBottom].width, true,
+             options);
+}
+
+void DrawCorners(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W, int H,
+                 const ImageDrawOptions& options) {
+    const auto& p = f.pieces;
+    const int positions[4][2] = {
+        {0, 0},
+        {W - p[kRightTop].width, 0},
+        {W - p[kRightBottom].width, H - p[kRightBottom].height},
+        {0, H - p[kLeftBottom].height},
+    };
+    const FramePieceIndex corners[4] = {kLeftTop, kRightTop, kRightBottom, kLeftBottom};
+    for (int i = 0; i < 4; ++i) {
+        const FramePiece& rec = p[corners[i]];
+        DrawPiece(g, pieces[corners[i]], rec, float(positions[i][0]), float(positions[i][1]),
+                  float(rec.width), float(rec.height), options);
+    }
+}
+
+}  // namespace
+
+Status DrawNinePatchFrame(CBaseImage& image, const FrameTemplate& frame,
+                          const std::string& framePicturePath) {
+    if (!image.HasBitmap())
+        return WrongState;
+    CBaseImage picture;
+    const Status loaded = picture.LoadFromFile(framePicturePath);
+    if (loaded != Ok)
+        return loaded;
+    Pieces pieces;
+    for (int i = 0; i < kFramePieceCount; ++i)
+        pieces[i] = CutPiece(picture.view(), frame.pieces[i]);
+
+    const int W = image.width();
+    const int H = image.height();
+    std::unique_ptr<Bitmap> canvas = Bitmap::Create(W, H);
+    if (!canvas)
+        return OutOfMemory;
+    const PixelView cv = canvas->view();
+    for (int y = 0; y < cv.height; ++y)
+        memset(cv.row(y), 0, size_t(cv.width) * 4);
+    {
+        Graphics g(*canvas);
+        if (g.status() != Ok)
+            return g.status();
+        ImageDrawOptions options;
+        options.interpolation = kInterpolationNearestNeighbor;
+        const FramePiece& lt = frame.pieces[kLeftTop];
+        const FramePiece& rb = frame.pieces[kRightBottom];
+        const float left = float(lt.drawX);
+        const float top = float(lt.drawY);
+        const float width = float(rb.drawX) + float(W - rb.width) - float(lt.drawX);
+        const float height = float(rb.drawY) + float(H - rb.height) - float(lt.drawY);
+        if (width > 0 && height > 0)
+            g.DrawImage(image.view(), left, top, width, height, options);
+        DrawSides(g, frame, pieces, W, H, options);
+        DrawCorners(g, frame, pieces, W, H, options);
+        g.Flush();
+    }
+    image.ReplaceBitmap(std::move(canvas));
+    return Ok;
+}
+
+}  // namespace Vs4Image
