@@ -1,0 +1,31 @@
+#include "cache/dangling_file_queue.h"
+
+void DanglingFileQueue::Push(std::string path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    paths_.push_back(std::move(path));
+}
+
+void DanglingFileQueue::PushAll(std::vector<std::string> paths) {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (std::string& path : paths)
+        paths_.push_back(std::move(path));
+}
+
+std::optional<std::string> DanglingFileQueue::PopFront() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (paths_.empty())
+        return std::nullopt;
+    std::string path = std::move(paths_.front());
+    paths_.pop_front();
+    return path;
+}
+
+size_t DanglingFileQueue::Size() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return paths_.size();
+}
+
+std::vector<std::string> DanglingFileQueue::Snapshot() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return std::vector<std::string>(paths_.begin(), paths_.end());
+}
