@@ -58,6 +58,12 @@ std::vector<ResultCache::EvictionRecord> ResultCache::SnapshotForEviction() {
     return records;
 }
 
+void ResultCache::SortOldestFirst(std::vector<EvictionRecord>& records) {
+    std::sort(records.begin(), records.end(), [](const EvictionRecord& a, const EvictionRecord& b) {
+        return a.lastAccess < b.lastAccess;
+    });
+}
+
 int ResultCache::EvictOldest(const std::vector<EvictionRecord>& oldestFirst, int64_t excess,
                              boost::upgrade_lock<boost::upgrade_mutex>& upgradable) {
     int removed = 0;

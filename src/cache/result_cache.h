@@ -127,6 +127,7 @@ private:
     void SaveQueue(const std::string& folder);
     // Eviction steps; the caller holds `upgradable`.
     std::vector<EvictionRecord> SnapshotForEviction();
+    static void SortOldestFirst(std::vector<EvictionRecord>& records);
     int EvictOldest(const std::vector<EvictionRecord>& oldestFirst, int64_t excess,
                     boost::upgrade_lock<boost::upgrade_mutex>& upgradable);
 

@@ -1,5 +1,6 @@
 #include "host/nt_service.h"
 
+#include "cache/result_cache.h"
 #include "config/configuration.h"
 #include "host/service_install.h"
 #include "platform/module.h"
@@ -20,7 +21,9 @@ void CVs5NtService::Start(int, char**) {
     Configuration& config = Configuration::Instance();
     config.Load(moduleFolder_.empty() ? Vs5Platform::ModuleFolder() : moduleFolder_);
 
-    // 3. The result cache opens on the configured cache folder here.
+    // 3. The result cache, with the index the last stop saved.
+    ResultCache::Instance().LoadIndex(config.cacheFolder());
+
     // 4. The command-file store and the logon-token cache are created here.
     // 5. The network server is created and started here (I/O threads, workers,
     //    housekeeping threads).
@@ -30,8 +33,12 @@ void CVs5NtService::Start(int, char**) {
 }
 
 void CVs5NtService::Stop() {
-    // The network server stops first and the caches go after it (the result
-    // cache saves its index); they join this sequence as they land.
+    // The network server stops first and the caches go after it; they join
+    // this sequence as they land.
+    if (ResultCache* cache = ResultCache::ExistingInstance()) {
+        cache->SaveIndex(Configuration::Instance().cacheFolder());
+        ResultCache::DestroyInstance();
+    }
     Configuration::Instance().requestLog().WriteLine("# %s\r\n", "Service stopped successfully.");
     Configuration::DestroyInstance();
     // The graphics layer shuts down last.
