@@ -93,8 +93,10 @@ void ResultCache::ReportStatistics() {
         boost::upgrade_to_unique_lock<boost::upgrade_mutex> exclusive(upgradable);
         hits = hitsInPeriod_.exchange(0);
         lookups = lookupsInPeriod_.exchange(0);
-        totalHits = hitsInTotal_.load();
-        totalLookups = lookupsInTotal_.load();
+        hitsBeforePeriod_ += hits;
+        lookupsBeforePeriod_ += lookups;
+        totalHits = hitsBeforePeriod_;
+        totalLookups = lookupsBeforePeriod_;
         items = entries_.size();
         bytes = totalBytes_.load();
     }

@@ -1,5 +1,7 @@
 #include "cache/dangling_file_queue.h"
 
+namespace Vs5Util {
+
 void DanglingFileQueue::Push(std::string path) {
     std::lock_guard<std::mutex> guard(lock_);
     paths_.push_back(std::move(path));
@@ -11,16 +13,16 @@ void DanglingFileQueue::PushAll(std::vector<std::string> paths) {
         paths_.push_back(std::move(path));
 }
 
-std::optional<std::string> DanglingFileQueue::PopFront() {
+bool DanglingFileQueue::TryPop(std::string& path) {
     std::lock_guard<std::mutex> guard(lock_);
     if (paths_.empty())
-        return std::nullopt;
-    std::string path = std::move(paths_.front());
+        return false;
+    path = std::move(paths_.front());
     paths_.pop_front();
-    return path;
+    return true;
 }
 
-size_t DanglingFileQueue::Size() const {
+size_t DanglingFileQueue::size() const {
     std::lock_guard<std::mutex> guard(lock_);
     return paths_.size();
 }
@@ -29,3 +31,5 @@ std::vector<std::string> DanglingFileQueue::Snapshot() const {
     std::lock_guard<std::mutex> guard(lock_);
     return std::vector<std::string>(paths_.begin(), paths_.end());
 }
+
+}  // namespace Vs5Util

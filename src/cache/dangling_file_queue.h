@@ -6,18 +6,19 @@
 
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
+
+namespace Vs5Util {
 
 class DanglingFileQueue {
 public:
     void Push(std::string path);
     void PushAll(std::vector<std::string> paths);
-    // The oldest path, taken off the queue; nullopt when the queue is empty.
-    std::optional<std::string> PopFront();
-    size_t Size() const;
-    // A copy of the queue in order, for saving.
+    // Takes the oldest path off the queue; false when the queue is empty.
+    bool TryPop(std::string& path);
+    size_t size() const;
+    // A copy of the queue, oldest first, for saving.
     std::vector<std::string> Snapshot() const;
 
 private:
@@ -26,3 +27,5 @@ private:
     mutable std::mutex lock_;
     std::deque<std::string> paths_;
 };
+
+}  // namespace Vs5Util

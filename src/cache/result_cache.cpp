@@ -87,7 +87,6 @@ bool ResultCache::Lookup(const std::string& key, std::string& path) {
     {
         boost::shared_lock<boost::upgrade_mutex> shared(lock_);
         lookupsInPeriod_.fetch_add(1, std::memory_order_relaxed);
-        lookupsInTotal_.fetch_add(1, std::memory_order_relaxed);
         auto it = entries_.find(key);
         if (it == entries_.end())
             return false;
@@ -95,7 +94,6 @@ bool ResultCache::Lookup(const std::string& key, std::string& path) {
         if (FileExists(path)) {
             it->second.lastAccess.store(Now(), std::memory_order_relaxed);
             hitsInPeriod_.fetch_add(1, std::memory_order_relaxed);
-            hitsInTotal_.fetch_add(1, std::memory_order_relaxed);
             return true;
         }
     }
@@ -116,8 +114,9 @@ void ResultCache::DropStaleEntry(const std::string& key, const std::string& path
 
 void ResultCache::MakeResultPath(const std::string& sourcePath, bool useCache, std::string& path) {
     std::shared_ptr<const Settings> settings = settings_();
-    std::string name =
-        "{" + Vs5Platform::NewUuidString() + "}." + TargetExtension(sourcePath, *settings);
+    std::string name = "{";
+    name.append(Vs5Platform::NewUuidString()).append("}.");
+    name.append(TargetExtension(sourcePath, *settings));
     if (!useCache) {
         path = Vs5Platform::JoinPath(noCacheFolder_, name);
         return;

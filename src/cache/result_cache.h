@@ -96,7 +96,7 @@ public:
     // restarts the period counters.
     void ReportStatistics();
 
-    DanglingFileQueue& danglingFiles() { return danglingFiles_; }
+    Vs5Util::DanglingFileQueue& danglingFiles() { return danglingFiles_; }
 
     // What an entry holds, without counting a lookup; for tests and tools.
     struct EntryInfo {
@@ -147,13 +147,17 @@ private:
     Entries entries_;
     std::atomic<int64_t> totalBytes_{0};  // read without the lock by Invalidate's first test
 
-    // Changed by shared-mode lookups, hence atomic; reset under the exclusive lock.
-    std::atomic<int64_t> hitsInPeriod_{0};
-    std::atomic<int64_t> hitsInTotal_{0};
+    // Changed by shared-mode lookups, hence atomic, and kept on their own
+    // cache line away from the lock's state. The statistics report moves them
+    // into the totals below under the exclusive lock, so a lookup pays for two
+    // counters, not four.
+    alignas(64) std::atomic<int64_t> hitsInPeriod_{0};
     std::atomic<int64_t> lookupsInPeriod_{0};
-    std::atomic<int64_t> lookupsInTotal_{0};
+    // Hits and lookups of the periods already reported; guarded by lock_.
+    alignas(64) int64_t hitsBeforePeriod_ = 0;
+    int64_t lookupsBeforePeriod_ = 0;
 
     std::atomic<uint32_t> nameCounter_{0};  // picks the sub-folder of each new result
 
-    DanglingFileQueue danglingFiles_;  // has its own lock
+    Vs5Util::DanglingFileQueue danglingFiles_;  // has its own lock
 };

@@ -45,7 +45,8 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
               (std::vector<std::string>{"/gone/1.jpg", "/gone/사진,2.jpg"}));
 
     // With the queue empty at the next stop, the old deletion list goes.
-    while (cache_->danglingFiles().PopFront()) {
+    std::string queued;
+    while (cache_->danglingFiles().TryPop(queued)) {
     }
     ASSERT_EQ(cache_->SaveIndex(cacheFolder()), 1);
     EXPECT_FALSE(Exists(CachePath("delindex.dat")));
@@ -80,7 +81,7 @@ TEST_F(CacheIndexTest, MissingIndexEmptiesTheFolderButKeepsSubFolders) {
         EXPECT_TRUE(Exists(CachePath("cache000" + std::to_string(i))));
     EXPECT_TRUE(Exists(config_->noCacheFolder()));
     EXPECT_EQ(cache_->EntryCount(), 0U);
-    EXPECT_EQ(cache_->danglingFiles().Size(), 0U);  // the list went with the folder
+    EXPECT_EQ(cache_->danglingFiles().size(), 0U);  // the list went with the folder
     EXPECT_EQ(LogCount("cache index loading\r\n"), 1U);
     EXPECT_EQ(LogCount("cache index loaded"), 0U);
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "cache/dangling_file_queue.h"
-
 TEST(IndexFormatTest, FormatsLinesAndRefusesUnstorablePaths) {
     EXPECT_EQ(FormatIndexLine("1:a==:b==:c==", "/c/cache0001/{x}.jpg", 4294967295U),
               "1:a==:b==:c==,/c/cache0001/{x}.jpg,4294967295\r\n");
@@ -60,17 +58,4 @@ TEST(IndexFormatTest, ReadsWholeFiles) {
     // In the deletion list only whole lines count.
     auto paths = ParseQueueText("\xEF\xBB\xBF/q/1.jpg\r\n\r\n/q/2,x.jpg\n/q/3.jpg");
     EXPECT_EQ(paths, (std::vector<std::string>{"/q/1.jpg", "/q/2,x.jpg"}));
-}
-
-TEST(DanglingFileQueueTest, KeepsOrder) {
-    DanglingFileQueue queue;
-    EXPECT_FALSE(queue.PopFront());
-    queue.Push("/a");
-    queue.PushAll({"/b", "/c"});
-    EXPECT_EQ(queue.Size(), 3U);
-    EXPECT_EQ(queue.Snapshot(), (std::vector<std::string>{"/a", "/b", "/c"}));
-    EXPECT_EQ(queue.PopFront(), "/a");
-    queue.Push("/a");
-    EXPECT_EQ(queue.Snapshot(), (std::vector<std::string>{"/b", "/c", "/a"}));
-    EXPECT_EQ(queue.Size(), 3U);
 }

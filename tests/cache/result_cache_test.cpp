@@ -118,7 +118,7 @@ TEST_F(ResultCacheTest, OneOfTwoRacingInsertsWins) {
         EXPECT_EQ(cache_->Peek(key)->path, paths[winner]);
         // The loser's file is not the cache's: it is left for the caller.
         EXPECT_TRUE(Exists(paths[1 - winner]));
-        EXPECT_EQ(cache_->danglingFiles().Size(), 0U);
+        EXPECT_EQ(cache_->danglingFiles().size(), 0U);
     }
     EXPECT_EQ(cache_->TotalBytes(), 200);
 }
