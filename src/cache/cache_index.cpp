@@ -63,13 +63,19 @@ void ResultCache::LoadEntries(const std::vector<IndexRecord>& records, double lo
 }
 
 int ResultCache::SaveIndex(const std::string& folder) {
-    size_t count = 0;
-    std::string text = FormatIndex(count);
-    log_.WriteLine("cache index saving: %d\r\n", static_cast<int>(count));
+    IndexText index = FormatIndex();
+    log_.WriteLine("cache index saving: %d\r\n", static_cast<int>(index.entries));
+    // Such a line would load back split in the wrong place; the entries stay
+    // in memory until the service stops. One line for all of them: when the
+    // cache folder itself holds a comma, every entry is concerned.
+    if (index.unstorable > 0)
+        log_.WriteLine(
+            "cache index cannot hold %d paths with a comma or a line break, such as %s\r\n",
+            static_cast<int>(index.unstorable), index.firstUnstorable.c_str());
 
     std::string error;
-    const bool saved =
-        ReplaceFileContent(Vs5Platform::JoinPath(folder, kIndexName), text, beforeRename_, error);
+    const bool saved = ReplaceFileContent(Vs5Platform::JoinPath(folder, kIndexName), index.text,
+                                          beforeRename_, error);
     if (!saved)
         log_.WriteLine("cache index not saved, the previous one stays: %s\r\n", error.c_str());
     log_.WriteLine("%s\r\n", "cache index saved");
@@ -78,24 +84,19 @@ int ResultCache::SaveIndex(const std::string& folder) {
     return saved ? 1 : 0;
 }
 
-std::string ResultCache::FormatIndex(size_t& count) {
-    std::string text(kIndexSignature);
-    std::vector<std::string> unstorable;
-    {
-        boost::shared_lock<boost::upgrade_mutex> shared(lock_);
-        count = entries_.size();
-        for (const auto& [key, entry] : entries_) {
-            if (auto line = FormatIndexLine(key, entry.path, entry.size))
-                text += *line;
-            else
-                unstorable.push_back(entry.path);
+ResultCache::IndexText ResultCache::FormatIndex() const {
+    IndexText index;
+    index.text = kIndexSignature;
+    boost::shared_lock<boost::upgrade_mutex> shared(lock_);
+    index.entries = entries_.size();
+    for (const auto& [key, entry] : entries_) {
+        if (auto line = FormatIndexLine(key, entry.path, entry.size)) {
+            index.text += *line;
+        } else if (index.unstorable++ == 0) {
+            index.firstUnstorable = entry.path;
         }
     }
-    // Such a line would load back split in the wrong place; the entry stays
-    // in memory until the service stops.
-    for (const std::string& path : unstorable)
-        log_.WriteLine("cache index cannot hold the path %s\r\n", path.c_str());
-    return text;
+    return index;
 }
 
 void ResultCache::SaveQueue(const std::string& folder) {

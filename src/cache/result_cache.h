@@ -123,7 +123,13 @@ private:
     double Now() const;
     void DropStaleEntry(const std::string& key, const std::string& path);
     void LoadEntries(const std::vector<IndexRecord>& records, double loadTime);
-    std::string FormatIndex(size_t& count);
+    struct IndexText {
+        std::string text;  // the whole index.dat
+        size_t entries = 0;
+        size_t unstorable = 0;  // entries left out
+        std::string firstUnstorable;
+    };
+    IndexText FormatIndex() const;
     void SaveQueue(const std::string& folder);
     // Eviction steps; the caller holds `upgradable`.
     std::vector<EvictionRecord> SnapshotForEviction();
