@@ -32,9 +32,7 @@ void ResultCache::Invalidate() {
 
     // Sorting happens before any exclusive section: lookups go on meanwhile.
     tick = Vs5Platform::TickCount();
-    std::sort(records.begin(), records.end(), [](const EvictionRecord& a, const EvictionRecord& b) {
-        return a.lastAccess < b.lastAccess;
-    });
+    SortOldestFirst(records);
     log_.WriteLine("cache invalidating: step-2 : %dms\r\n", ElapsedMs(tick));
 
     tick = Vs5Platform::TickCount();
