@@ -26,9 +26,10 @@ std::vector<std::string> DanglingFileQueue::Snapshot() const {
     return std::vector<std::string>(paths_.begin(), paths_.end());
 }
 
-void DanglingFileQueue::Assign(std::vector<std::string> paths) {
+void DanglingFileQueue::PushAll(std::vector<std::string> paths) {
     std::lock_guard<std::mutex> guard(lock_);
-    paths_.assign(std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
+    for (std::string& path : paths)
+        paths_.push_back(std::move(path));
 }
 
 }  // namespace Vs5Util

@@ -18,8 +18,8 @@ public:
     size_t size() const;
     // A copy of the queue, first path first (for saving it).
     std::vector<std::string> Snapshot() const;
-    // Replaces the whole queue (for restoring it).
-    void Assign(std::vector<std::string> paths);
+    // Appends paths in their order (for restoring the queue).
+    void PushAll(std::vector<std::string> paths);
 
 private:
     mutable std::mutex lock_;  // guards paths_

@@ -1,7 +1,9 @@
 #include "host/nt_service.h"
 
+#include "cache/result_cache.h"
 #include "config/configuration.h"
 #include "host/service_install.h"
+#include "photocmd/command_file_store.h"
 #include "image/bitmap.h"
 #include "image/graphics.h"
 #include "platform/module.h"
@@ -29,15 +31,19 @@ void CVs5NtService::Start(int, char**) {
     // configured pixel limit.
     Vs4Image::SetMaxImagePixels(config.settings()->maxImagePixels);
 
-    // 3. The result cache opens on the configured cache folder here.
-    // 4. The command-file store and the logon-token cache are created here.
+    // 3. The result cache, with the index the last stop saved.
+    ResultCache::Instance().LoadIndex(config.cacheFolder());
+
+    // 4. The command-file store (the logon-token cache joins it here).
+    Vs4Command::CommandFileStore::Instance();
+
     // 5. The network server: verb table, listener, I/O threads (each with its
     //    worker once workers exist), maintenance and file remover threads.
     //    The commands register through CommandRegistry::SetRegistrar before
-    //    the server starts; the result cache hands the server its maintenance
-    //    steps (SetCacheMaintenance) and the worker subsystem its per-thread
-    //    start (SetIoThreadEnvironment).
+    //    the server starts; the worker subsystem gives its per-thread start
+    //    through SetIoThreadEnvironment.
     server_ = std::make_unique<Vs5Server::CAsioVs5Server>(config, config.settings()->port);
+    server_->SetCacheMaintenance(&ResultCache::Instance());
     server_->Start(stopEvent_);
 
     // 6. Last, the INI watcher.
@@ -46,11 +52,16 @@ void CVs5NtService::Start(int, char**) {
 
 void CVs5NtService::Stop() {
     // The network server stops first (loop ended, threads joined, workers told
-    // to quit); the caches go after it (the result cache saves its index).
+    // to quit); the caches go after it, the result cache saving its index.
     if (server_) {
         server_->Stop();
         server_.reset();
     }
+    if (ResultCache* cache = ResultCache::ExistingInstance()) {
+        cache->SaveIndex(Configuration::Instance().cacheFolder());
+        ResultCache::DestroyInstance();
+    }
+    Vs4Command::CommandFileStore::DestroyInstance();
     Configuration::Instance().requestLog().WriteLine("# %s\r\n", "Service stopped successfully.");
     Configuration::DestroyInstance();
     // The graphics layer shuts down last.

@@ -1,0 +1,119 @@
+// Loading and saving the cache's index files.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "cache/index_format.h"
+#include "cache/result_cache.h"
+#include "config/file_remover.h"
+#include "platform/module.h"
+
+namespace {
+
+constexpr const char* kIndexName = "index.dat";
+constexpr const char* kQueueName = "delindex.dat";
+
+// The whole file; false when it cannot be opened.
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rbe"), fclose);
+    if (!file)
+        return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), file.get())) > 0)
+        text.append(buffer, n);
+    return true;
+}
+
+}  // namespace
+
+int ResultCache::LoadIndex(const std::string& folder) {
+    const double loadTime = Now();
+    log_.WriteLine("%s\r\n", "cache index loading");
+
+    std::string text;
+    const bool haveIndex = ReadWholeFile(Vs5Platform::JoinPath(folder, kIndexName), text);
+    if (haveIndex) {
+        LoadEntries(ParseIndexText(text), loadTime);
+        log_.WriteLine("cache index loaded: %d\r\n", static_cast<int>(EntryCount()));
+    } else {
+        // Result files without an index can never be found again: start
+        // afresh, keeping the sub-folders.
+        Vs5Util::CFileRemover remover;
+        remover.RemoveOldFiles(folder, "*.*", 0, false, fileClock_());
+    }
+
+    std::string queueText;
+    if (ReadWholeFile(Vs5Platform::JoinPath(folder, kQueueName), queueText))
+        danglingFiles_.PushAll(ParseQueueText(queueText));
+    return haveIndex ? 1 : 0;
+}
+
+void ResultCache::LoadEntries(const std::vector<IndexRecord>& records, double loadTime) {
+    boost::unique_lock<boost::upgrade_mutex> exclusive(lock_);
+    for (const IndexRecord& record : records) {
+        // A repeated key keeps its first entry and is counted once.
+        auto [it, inserted] = entries_.try_emplace(record.key, record.path, record.size, loadTime);
+        if (inserted)
+            totalBytes_.fetch_add(record.size);
+    }
+}
+
+int ResultCache::SaveIndex(const std::string& folder) {
+    IndexText index = FormatIndex();
+    log_.WriteLine("cache index saving: %d\r\n", static_cast<int>(index.entries));
+    // Such a line would load back split in the wrong place; the entries stay
+    // in memory until the service stops. One line for all of them: when the
+    // cache folder itself holds a comma, every entry is concerned.
+    if (index.unstorable > 0)
+        log_.WriteLine(
+            "cache index cannot hold %d paths with a comma or a line break, such as %s\r\n",
+            static_cast<int>(index.unstorable), index.firstUnstorable.c_str());
+
+    std::string error;
+    const bool saved = ReplaceFileContent(Vs5Platform::JoinPath(folder, kIndexName), index.text,
+                                          beforeRename_, error);
+    if (!saved)
+        log_.WriteLine("cache index not saved, the previous one stays: %s\r\n", error.c_str());
+    log_.WriteLine("%s\r\n", "cache index saved");
+
+    SaveQueue(folder);
+    return saved ? 1 : 0;
+}
+
+ResultCache::IndexText ResultCache::FormatIndex() const {
+    IndexText index;
+    index.text = kIndexSignature;
+    boost::shared_lock<boost::upgrade_mutex> shared(lock_);
+    index.entries = entries_.size();
+    for (const auto& [key, entry] : entries_) {
+        if (auto line = FormatIndexLine(key, entry.path, entry.size)) {
+            index.text += *line;
+        } else if (index.unstorable++ == 0) {
+            index.firstUnstorable = entry.path;
+        }
+    }
+    return index;
+}
+
+void ResultCache::SaveQueue(const std::string& folder) {
+    const std::string path = Vs5Platform::JoinPath(folder, kQueueName);
+    std::vector<std::string> queued = danglingFiles_.Snapshot();
+    if (queued.empty()) {
+        unlink(path.c_str());
+        return;
+    }
+    std::string text(kIndexSignature);
+    for (const std::string& queuedPath : queued) {
+        if (auto line = FormatQueueLine(queuedPath))
+            text += *line;
+        else
+            log_.WriteLine("cache deletion list cannot hold the path %s\r\n", queuedPath.c_str());
+    }
+    std::string error;
+    if (!ReplaceFileContent(path, text, beforeRename_, error))
+        log_.WriteLine("cache deletion list not saved: %s\r\n", error.c_str());
+}

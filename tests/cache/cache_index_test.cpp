@@ -1,0 +1,136 @@
+#include "cache_fixture.h"
+
+namespace {
+constexpr char kBom[] = "\xEF\xBB\xBF";
+}
+
+class CacheIndexTest : public CacheFixture {};
+
+TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
+    const std::string pathB = AddEntry("222:b", 4096);
+    const std::string pathA = AddEntry("111:a", 70000);
+    cache_->QueueDeletion("/gone/1.jpg");
+    cache_->QueueDeletion("/gone/사진,2.jpg");
+    AdvanceSeconds(5);
+    std::string found;
+    ASSERT_TRUE(cache_->Lookup("111:a", found));
+
+    ASSERT_EQ(cache_->SaveIndex(cacheFolder()), 1);
+    EXPECT_EQ(ReadFile(CachePath("index.dat")),
+              std::string(kBom) + "111:a," + pathA + ",70000\r\n222:b," + pathB + ",4096\r\n");
+    EXPECT_EQ(ReadFile(CachePath("delindex.dat")),
+              std::string(kBom) + "/gone/1.jpg\r\n/gone/사진,2.jpg\r\n");
+    EXPECT_FALSE(Exists(CachePath("index.dat.tmp")));
+    EXPECT_EQ(LogCount("cache index saving: 2\r\n"), 1U);
+    EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
+
+    // A restart: a new cache on the same folder, a later clock.
+    cache_.reset();
+    AdvanceSeconds(60);
+    cache_ = MakeCache();
+    ASSERT_EQ(cache_->LoadIndex(cacheFolder()), 1);
+    EXPECT_EQ(LogCount("cache index loading\r\n"), 1U);
+    EXPECT_EQ(LogCount("cache index loaded: 2\r\n"), 1U);
+    EXPECT_EQ(cache_->EntryCount(), 2U);
+    EXPECT_EQ(cache_->TotalBytes(), 74096);
+    for (auto [key, path, size] : {std::tuple{"111:a", pathA, 70000U}, {"222:b", pathB, 4096U}}) {
+        auto entry = cache_->Peek(key);
+        ASSERT_TRUE(entry) << key;
+        EXPECT_EQ(entry->path, path);
+        EXPECT_EQ(entry->size, size);
+        EXPECT_EQ(entry->lastAccess, NowDate());  // last access is the load time
+    }
+    EXPECT_TRUE(cache_->Lookup("222:b", found));
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
+              (std::vector<std::string>{"/gone/1.jpg", "/gone/사진,2.jpg"}));
+
+    // With the queue empty at the next stop, the old deletion list goes.
+    std::string queued;
+    while (cache_->danglingFiles()->TryPop(queued)) {
+    }
+    ASSERT_EQ(cache_->SaveIndex(cacheFolder()), 1);
+    EXPECT_FALSE(Exists(CachePath("delindex.dat")));
+}
+
+TEST_F(CacheIndexTest, LoadsASignatureOnlyIndexAndAShortDeletionList) {
+    const std::string kept = CachePath("cache0003/{kept}.jpg");
+    MakeFile(kept, 10);
+    WriteFile(CachePath("index.dat"), kBom);
+    WriteFile(CachePath("delindex.dat"), std::string(kBom) + "/d/1.jpg\r\n\r\n/d/2.jpg\r\n/d/3.jp");
+
+    EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 1);
+    EXPECT_EQ(cache_->EntryCount(), 0U);
+    EXPECT_EQ(LogCount("cache index loaded: 0\r\n"), 1U);
+    EXPECT_TRUE(Exists(kept));  // an index exists, so nothing is cleared
+    // The last line was cut short: that path is lost.
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
+              (std::vector<std::string>{"/d/1.jpg", "/d/2.jpg"}));
+}
+
+TEST_F(CacheIndexTest, MissingIndexEmptiesTheFolderButKeepsSubFolders) {
+    MakeFile(CachePath("cache0001/{old}.jpg"), 10);
+    MakeFile(CachePath("cache0007/{old}.png"), 10);
+    MakeFile(CachePath("stray.txt"), 10);
+    WriteFile(CachePath("delindex.dat"), std::string(kBom) + "/d/1.jpg\r\n");
+
+    EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 0);
+    EXPECT_FALSE(Exists(CachePath("cache0001/{old}.jpg")));
+    EXPECT_FALSE(Exists(CachePath("cache0007/{old}.png")));
+    EXPECT_FALSE(Exists(CachePath("stray.txt")));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(Exists(CachePath("cache000" + std::to_string(i))));
+    EXPECT_TRUE(Exists(config_->noCacheFolder()));
+    EXPECT_EQ(cache_->EntryCount(), 0U);
+    EXPECT_EQ(cache_->danglingFiles()->size(), 0U);  // the list went with the folder
+    EXPECT_EQ(LogCount("cache index loading\r\n"), 1U);
+    EXPECT_EQ(LogCount("cache index loaded"), 0U);
+}
+
+TEST_F(CacheIndexTest, KeepsUnstorablePathsInMemoryOnly) {
+    const std::string good = AddEntry("1:good", 10);
+    const std::string comma = CachePath("cache0002/{a,b}.jpg");
+    MakeFile(comma, 20);
+    ASSERT_TRUE(cache_->Insert("2:comma", comma));
+
+    ASSERT_EQ(cache_->SaveIndex(cacheFolder()), 1);
+    EXPECT_EQ(ReadFile(CachePath("index.dat")), std::string(kBom) + "1:good," + good + ",10\r\n");
+    EXPECT_EQ(LogCount("cache index cannot hold 1 paths with a comma or a line break, such as " +
+                       comma + "\r\n"),
+              1U);
+    EXPECT_LT(SystemLog().find("cache index saving: 2\r\n"), SystemLog().find("cannot hold"));
+    std::string found;
+    EXPECT_TRUE(cache_->Lookup("2:comma", found));
+}
+
+TEST_F(CacheIndexTest, AFailedSaveKeepsThePreviousIndex) {
+    const std::string old = std::string(kBom) + "9:old,/x/{old}.jpg,5\r\n";
+    WriteFile(CachePath("index.dat"), old);
+    AddEntry("1:new", 10);
+
+    // The temporary file cannot be created where a folder stands.
+    ASSERT_TRUE(Vs5Platform::CreateFolder(CachePath("index.dat.tmp")));
+    EXPECT_EQ(cache_->SaveIndex(cacheFolder()), 0);
+    EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
+    EXPECT_EQ(LogCount("cache index not saved, the previous one stays: create: "), 1U);
+    EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
+}
+
+TEST_F(CacheIndexTest, AProcessDyingBeforeTheRenameLeavesTheOldIndex) {
+    // The forked child shares this folder and dies where a crash would hit.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const std::string old = std::string(kBom) + "9:old,/x/{old}.jpg,5\r\n";
+    WriteFile(CachePath("index.dat"), old);
+    const std::string path = AddEntry("1:new", 10);
+
+    cache_->SetBeforeRenameHookForTesting([](const std::string&) { _exit(3); });
+    EXPECT_EXIT(cache_->SaveIndex(cacheFolder()), ::testing::ExitedWithCode(3), "");
+
+    EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
+    EXPECT_EQ(ReadFile(CachePath("index.dat.tmp")),
+              std::string(kBom) + "1:new," + path + ",10\r\n");
+    // The next start loads the old index and ignores the leftover.
+    cache_ = MakeCache();
+    EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 1);
+    EXPECT_TRUE(cache_->Peek("9:old"));
+    EXPECT_FALSE(cache_->Peek("1:new"));
+}
