@@ -1,5 +1,6 @@
 // The per-family appliers behind ApplyOperation, one overload per operation
 // value. Each calls the engine with the value's fields and answers its status.
+// Included only by the apply_*.cpp files.
 #pragma once
 
 #include "photocmd/apply_operation.h"
