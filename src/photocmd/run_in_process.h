@@ -1,24 +1,22 @@
-// The in-process runners (EXEC2). Declared here so that callers can be
-// written against them; they are defined once the image engine offers every
-// operation they call.
+// The in-process runners (EXEC2 and the vistrel-img tool): a command, or a
+// command file with its layers, applied directly to images of this process.
 //
-// How they work:
-// - RunCommandInProcess reads the command with ReadOperation(params, image
-//   width, image height, settings snapshot, folders, Runner::InProcess). A
-//   reading that is not kResultOk is the answer. Otherwise std::visit applies
-//   the value to the image, one small function per operation value calling
-//   the engine with the value's fields (ResizeOp -> Resize, FitOp -> FitInto,
-//   CropOp -> Crop, ...); MergeOp takes its overlay from FindMergeSource
-//   (NamedImage) or loads `path` (File, impersonating the account configured
-//   for it) and places it with PlaceMerge; ReloadOp restores the pristine
-//   copy. The engine's status s becomes ResultFromStatus(s).
-// - RunCommandFileInProcess makes a LayerSet over the image and drives the
-//   lines with RunCommandFileLines. For each filled line it reads `layer`
-//   with GetLowerString, takes LayerSet::Target as the line's image,
-//   and reads the line with Runner::InProcessFile and that target's size.
-//   The layer values go to the LayerSet (NewLayer, NewCopyTarget, BlendPair)
-//   before the engine draws. The LayerSet goes with the run in every case.
+// RunCommandInProcess reads the command with ReadOperation(params, image
+// width, image height, settings, folders, Runner::InProcess); a reading that
+// is not kResultOk is the answer. Otherwise ApplyOperation (apply_operation.h)
+// carries the value out on the image, and its status s becomes
+// ResultFromStatus(s).
+//
+// RunCommandFileInProcess makes a LayerSet over the image and drives the
+// lines with RunCommandFileLines. Each filled line names its target with
+// `layer` (GetLowerString; LayerSet::Target), is read with
+// Runner::InProcessFile and the target's size, and is applied to the target
+// with the LayerSet at hand for the layer operations. The layers go with the
+// run whatever its outcome; only the image itself keeps the changes.
 #pragma once
+
+#include <functional>
+#include <string>
 
 #include "config/settings.h"
 #include "image/base_image.h"
@@ -29,6 +27,26 @@
 
 namespace Vs4Command {
 
+// Loads the overlay of a file merge into `image`. EXEC2 wraps the load in the
+// impersonation configured for the path; empty means a plain LoadFromFile.
+using MergeFileLoader =
+    std::function<Vs4Image::Status(const std::string& path, Vs4Image::CBaseImage& image)>;
+
+// What an in-process run needs besides the image and the command.
+struct InProcessContext {
+    NamedImageTable& namedImages;  // the connection's images, for merge's imgno
+    const Settings& settings;      // size bounds
+    const OperationFolders& folders;
+    MergeFileLoader loadMergeFile;
+};
+
+int RunCommandInProcess(InProcessContext& context, Vs4Image::CBaseImage& image,
+                        const ParamMap& params);
+
+int RunCommandFileInProcess(InProcessContext& context, Vs4Image::CBaseImage& image,
+                            const CommandFile& file, const ParamMap& request);
+
+// The same with a plain file load for merges.
 int RunCommandInProcess(NamedImageTable& namedImages, Vs4Image::CBaseImage& image,
                         const ParamMap& params, const Settings& settings,
                         const OperationFolders& folders);

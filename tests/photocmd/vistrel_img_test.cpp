@@ -1,0 +1,196 @@
+// vistrel-img end to end: the built program runs as a child process on a
+// real photo in a temporary home folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image/base_image.h"
+#include "photocmd/result_codes.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+#ifdef VS_IMG_EXE
+
+namespace fs = std::filesystem;
+using Vs4Image::CBaseImage;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;  // standard output and error together
+};
+
+class VistrelImgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(home_ / "Command/Images");
+        fs::create_directories(home_ / "Frame");
+        photo_ = work_ / "photo.jpg";
+        ASSERT_EQ(std::system(("convert wizard: -quality 95 '" + photo_ + "'").c_str()), 0);
+    }
+
+    // Runs vistrel-img with the arguments (program first: `program`).
+    Outcome Run(const std::vector<std::string>& args, const std::string& program = VS_IMG_EXE) {
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string log = work_ / "output.txt";
+        Outcome outcome;
+        vstest::ChildProcess child(argv, log);
+        EXPECT_TRUE(child.started());
+        std::optional<int> status = child.WaitExit(std::chrono::seconds(120));
+        EXPECT_TRUE(status.has_value());
+        if (status && WIFEXITED(*status))
+            outcome.exitCode = WEXITSTATUS(*status);
+        outcome.output = vstest::ReadFile(log);
+        return outcome;
+    }
+    Outcome RunHome(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--home", home_.path()});
+        return Run(args);
+    }
+
+    vstest::TempDir home_;
+    vstest::TempDir work_;
+    std::string photo_;
+};
+
+std::string Head(const std::string& path, size_t n) {
+    return vstest::ReadFile(path).substr(0, n);
+}
+
+}  // namespace
+
+TEST_F(VistrelImgTest, RunsCommandsInOrderAndWritesTheOutputsFormat) {
+    const std::string png = work_ / "out.png";
+    Outcome o = RunHome({photo_, png, "cmd=thumb&w=300", "cmd=text&text=Hello&color=ffff0000"});
+    ASSERT_EQ(o.exitCode, 0) << o.output;
+    EXPECT_NE(o.output.find("300x400"), std::string::npos) << o.output;
+    EXPECT_EQ(Head(png, 8), "\x89PNG\r\n\x1a\n");
+    CBaseImage result;
+    ASSERT_EQ(result.LoadFromFile(png), Vs4Image::Ok);
+    EXPECT_EQ(result.width(), 300);
+    EXPECT_EQ(result.height(), 400);
+
+    const std::string bmp = work_ / "out.BMP";
+    ASSERT_EQ(RunHome({photo_, bmp, "cmd=rotate&angle=90", "cmd=crop&x=0&y=0&w=100&h=50"}).exitCode,
+              0);
+    EXPECT_EQ(Head(bmp, 2), "BM");
+    ASSERT_EQ(result.LoadFromFile(bmp), Vs4Image::Ok);
+    EXPECT_EQ(result.width(), 100);
+    EXPECT_EQ(result.height(), 50);
+}
+
+TEST_F(VistrelImgTest, JpegQualityAndMetadataFollowTheSettings) {
+    ASSERT_EQ(std::system(("exiv2 -M'set Exif.Image.Artist VistrelTest' '" + photo_ + "'").c_str()),
+              0);
+    vstest::WriteFile(home_ / "vistrel5.ini",
+                      "[ImageProcessing]\nImageJpegQuality=95\nPersistMetadata=true\n");
+    vstest::WriteFile(work_ / "low.ini", "[ImageProcessing]\nImageJpegQuality=10\n");
+    const std::string high = work_ / "high.jpg", low = work_ / "low.jpeg";
+    ASSERT_EQ(RunHome({photo_, high, "cmd=gray"}).exitCode, 0);
+    ASSERT_EQ(RunHome({"--ini", work_ / "low.ini", photo_, low, "cmd=gray"}).exitCode, 0);
+    EXPECT_EQ(Head(high, 2), "\xFF\xD8");
+    EXPECT_LT(fs::file_size(low) * 2, fs::file_size(high));
+    // The metadata goes along only when the settings say so.
+    CBaseImage kept, dropped;
+    ASSERT_EQ(kept.LoadFromFile(high), Vs4Image::Ok);
+    ASSERT_EQ(dropped.LoadFromFile(low), Vs4Image::Ok);
+    bool artist = false;
+    for (const Vs4Image::PropertyItem& item : kept.properties())
+        artist = artist || item.id == 0x013B;
+    EXPECT_TRUE(artist);
+    EXPECT_TRUE(dropped.properties().empty());
+}
+
+TEST_F(VistrelImgTest, CommandFilesFramesAndImagesComeFromTheHomeFolder) {
+    vstest::WriteFile(home_ / "Command/poster.vscmd",
+                      "; poster with a caption\r\n"
+                      "cmd=resize&w=<%w%>\r\n"
+                      "cmd=text&text=<%title%>&fontsize=24&color=ffff0000&x=10&y=10\r\n"
+                      "cmd=sharpen&weight=2\r\n");
+    vstest::WriteFile(home_ / "Command/stamp.vscmd",
+                      "cmd=layernew&name= Stamp &file=stamp.png&alpha=200\n"
+                      "cmd=gray&layer=stamp\n"
+                      "cmd=layerblend&from=stamp&to=background&method=multiply\n");
+    ASSERT_EQ(
+        std::system(
+            ("convert logo: -resize 100x '" + (home_ / "Command/Images/stamp.png") + "'").c_str()),
+        0);
+    ASSERT_EQ(
+        std::system(("convert -size 30x30 xc:gold '" + (home_ / "Frame/gold.png") + "'").c_str()),
+        0);
+    vstest::WriteFile(
+        home_ / "Frame/gold.xml",
+        "<frame src=\"gold.png\">"
+        "<lefttop x=\"0\" y=\"0\" width=\"10\" height=\"10\" drawx=\"8\" drawy=\"8\"/>"
+        "<rightbottom x=\"20\" y=\"20\" width=\"10\" height=\"10\"/>"
+        "</frame>");
+    const std::string out = work_ / "out.jpg";
+    Outcome o =
+        RunHome({"--image", "Logo=" + (home_ / "Command/Images/stamp.png"), photo_, out,
+                 "cmd=Poster&w=240&title=Hi", "cmd=stamp", "cmd=frame&name=gold",
+                 "cmd=merge&file=stamp.png&align=right&valign=bottom", "cmd=merge&imgno=Logo&a=128",
+                 "cmd=__captcha&text=AB12&flag=7", "cmd=__reload", "cmd=thumb&fit=true&w=64&h=64"});
+    ASSERT_EQ(o.exitCode, 0) << o.output;
+    EXPECT_NE(o.output.find("64x64"), std::string::npos) << o.output;
+    // Reading the settings and folders leaves no server folders behind.
+    EXPECT_FALSE(fs::exists(home_ / "LogFiles"));
+    EXPECT_FALSE(fs::exists(home_ / "TempFiles"));
+    EXPECT_FALSE(fs::exists(home_ / "Cache"));
+}
+
+TEST_F(VistrelImgTest, FailuresPrintAndExitWithTheResultCode) {
+    vstest::WriteFile(home_ / "Command/empty.vscmd", "; nothing to do\n");
+    const std::string out = work_ / "out.jpg";
+    struct Failure {
+        std::vector<std::string> commands;
+        int code;
+    } failures[] = {
+        {{"cmd=gray", "cmd=frame"}, 210},       // frame without a name
+        {{"cmd=frame&name=../../x"}, 202},      // leaves the frame folder
+        {{"cmd=nosuchfile"}, 103},              // no such command file
+        {{"cmd=layernew&name=a"}, 103},         // taken for a command file's name
+        {{"cmd=empty"}, 101},                   // a file without commands
+        {{"cmd=encode"}, 101},                  // no runner runs it
+        {{"cmd=resize"}, 202},                  // a resize without sizes
+        {{"cmd=merge&file=missing.png"}, 210},  // a merge without its picture
+        {{"cmd=merge&imgno=nobody"}, 202},      // no such named image
+    };
+    for (const Failure& f : failures) {
+        std::vector<std::string> args{photo_, out};
+        args.insert(args.end(), f.commands.begin(), f.commands.end());
+        Outcome o = RunHome(args);
+        EXPECT_EQ(o.exitCode, f.code) << f.commands.back() << ": " << o.output;
+        EXPECT_NE(o.output.find("result " + std::to_string(f.code)), std::string::npos) << o.output;
+        EXPECT_FALSE(fs::exists(out)) << f.commands.back();
+    }
+    // Loading and writing failures answer 200 + status as well.
+    EXPECT_EQ(RunHome({work_ / "missing.jpg", out, "cmd=gray"}).exitCode, 210);
+    EXPECT_EQ(RunHome({photo_, work_ / "out.gif", "cmd=gray"}).exitCode, 202);
+    // A bad command line answers 2 with the usage.
+    Outcome usage = RunHome({photo_, out});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.output.find("usage:"), std::string::npos);
+    EXPECT_EQ(RunHome({"--colour", photo_, out, "cmd=gray"}).exitCode, 2);
+    EXPECT_EQ(RunHome({"--ini", work_ / "none.ini", photo_, out, "cmd=gray"}).exitCode, 2);
+}
+
+TEST_F(VistrelImgTest, TheIniBesideTheProgramLimitsTheImageSize) {
+    // Installed into its own folder, the program reads vistrel5.ini there.
+    std::string program = vstest::InstallProgram(VS_IMG_EXE, home_.path());
+    vstest::WriteFile(home_ / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=1000\n");
+    Outcome o = Run({photo_, work_ / "out.jpg", "cmd=gray"}, program);
+    EXPECT_EQ(o.exitCode, 203) << o.output;
+    EXPECT_NE(o.output.find("result 203"), std::string::npos);
+    vstest::WriteFile(home_ / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=400000\n");
+    EXPECT_EQ(Run({photo_, work_ / "out.jpg", "cmd=gray"}, program).exitCode, 0);
+    EXPECT_FALSE(fs::exists(home_ / "LogFiles"));
+}
+
+#endif  // VS_IMG_EXE
