@@ -156,6 +156,25 @@ void Graphics::DrawLine(float x1, float y1, float x2, float y2, Argb colour, flo
     cairo_restore(cr_);
 }
 
+void Graphics::FillPolygon(const PointF* points, int count, Argb colour) {
+    if (count < 3 || !Begin())
+        return;
+    cairo_save(cr_);
+    SetSourceArgb(cr_, colour);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    cairo_move_to(cr_, points[0].x, points[0].y);
+    for (int i = 1; i < count; ++i)
+        cairo_line_to(cr_, points[i].x, points[i].y);
+    cairo_close_path(cr_);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
+void Graphics::SetAntialias(bool on) {
+    if (status_ == Ok)
+        cairo_set_antialias(cr_, on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+}
+
 void Graphics::SetClip(int x, int y, int w, int h) {
     if (status_ != Ok)
         return;

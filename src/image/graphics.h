@@ -65,6 +65,10 @@ public:
     // Replaces a rectangle's pixels by `colour`, alpha included.
     void SetRectangle(int x, int y, int w, int h, Argb colour);
     void DrawLine(float x1, float y1, float x2, float y2, Argb colour, float lineWidth);
+    // Fills the polygon through `count` points (non-zero winding), source-over.
+    void FillPolygon(const PointF* points, int count, Argb colour);
+    // Smooth (antialiased) edges for fills and lines; on by default.
+    void SetAntialias(bool on);
 
     // Limits later drawing to a rectangle; ResetClip lifts the limit.
     void SetClip(int x, int y, int w, int h);
