@@ -51,6 +51,10 @@ public:
     // Opens a drawing surface over `target`. The bitmap must outlive this
     // object and must not be read through another path while it is open.
     explicit Graphics(Bitmap& target);
+    // The same, limited to the area (x, y, w, h) of the bitmap (cut to the
+    // bitmap): only that area is converted and can be drawn on, and pixels
+    // outside it stay exactly as they are. Coordinates stay the bitmap's.
+    Graphics(Bitmap& target, int x, int y, int w, int h);
     ~Graphics();
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
@@ -98,6 +102,9 @@ private:
     Bitmap& target_;
     int width_ = 0;
     int height_ = 0;
+    PixelView area_;  // the part of the bitmap this surface covers
+    int areaX_ = 0;
+    int areaY_ = 0;
     bool premultiplied_ = false;  // the target currently holds Cairo's form
     Status status_ = Ok;
     cairo_surface_t* surface_ = nullptr;
