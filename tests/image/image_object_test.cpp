@@ -82,8 +82,9 @@ TEST(ImageObject, DrawingLeavesPixelsOutsideTheDrawnAreaExactlyAsTheyWere) {
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) {
             const bool drawn = x >= 10 && x < 15 && y >= 10 && y < 15;
-            if (!drawn)
+            if (!drawn) {
                 ASSERT_EQ(At(base, x, y), At(original, x, y)) << x << "," << y;
+            }
         }
 }
 
