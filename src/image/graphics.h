@@ -39,6 +39,9 @@ struct ImageDrawOptions {
     uint32_t interpolation = kInterpolationBilinear;
     bool reflectEdges = false;             // sample beyond the edge as a mirror image
     const ColourMatrix* matrix = nullptr;  // applied to the source before drawing
+    // Applied after the matrix to red, green and blue: out = in ^ gamma
+    // (components in 0..1), so 1 changes nothing and above 1 darkens.
+    float gamma = 1.0f;
 };
 
 // Process-wide start and stop of the graphics layer (the font map and codec

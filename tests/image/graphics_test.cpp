@@ -61,6 +61,16 @@ TEST(Graphics, ColourMatricesApplyToTheSourceAsARowVector) {
         g.DrawImage(source.view(), 0, 0, 4, 4, options);
     }
     EXPECT_NEAR(int(At(base, 2, 2) & 0xFF), (0x80 + 0xFF) / 2, 1);
+
+    // Gamma 2 squares each component: 0x80 (0.502) becomes 0.252.
+    ImageDrawOptions gamma;
+    gamma.gamma = 2.0f;
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImage(source.view(), 0, 0, 4, 4, gamma);
+    }
+    EXPECT_NEAR(int(At(base, 0, 0) & 0xFF), 64, 1);
+    EXPECT_NEAR(int((At(base, 0, 0) >> 16) & 0xFF), 4, 1);
 }
 
 TEST(Graphics, DrawOntoThreePointsMapsTheCorners) {
