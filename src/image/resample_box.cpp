@@ -6,16 +6,28 @@ namespace Vs4Image {
 
 namespace {
 
-// Sums one source row into per-block totals: blue, green, red weighted by
-// alpha, and alpha. A block of 64 x 64 pixels stays below 2^32.
-void AddRow(const uint8_t* src, int width, int factorX, uint32_t* sums) {
-    for (int x = 0; x < width; ++x, src += 4) {
-        uint32_t* s = sums + (x / factorX) * 4;
+// Adds one source row to per-column totals: blue, green, red weighted by
+// alpha, and alpha. The columns are summed into blocks once per block row.
+void AddRow(const uint8_t* src, int width, uint32_t* columns) {
+    for (int x = 0; x < width; ++x, src += 4, columns += 4) {
         const uint32_t a = src[3];
-        s[0] += src[0] * a;
-        s[1] += src[1] * a;
-        s[2] += src[2] * a;
-        s[3] += a;
+        columns[0] += src[0] * a;
+        columns[1] += src[1] * a;
+        columns[2] += src[2] * a;
+        columns[3] += a;
+    }
+}
+
+// Column totals into block totals. A block of 64 x 64 pixels stays below 2^32.
+void SumBlocks(const uint32_t* columns, int width, int factorX, uint32_t* sums) {
+    for (int start = 0; start < width; start += factorX, sums += 4) {
+        const int end = std::min(start + factorX, width);
+        uint32_t total[4] = {0, 0, 0, 0};
+        for (int x = start; x < end; ++x)
+            for (int c = 0; c < 4; ++c)
+                total[c] += columns[x * 4 + c];
+        for (int c = 0; c < 4; ++c)
+            sums[c] = total[c];
     }
 }
 
@@ -43,13 +55,15 @@ PixelView BoxShrink(const PixelView& source, int factorX, int factorY,
     const int outWidth = (source.width + factorX - 1) / factorX;
     const int outHeight = (source.height + factorY - 1) / factorY;
     storage.assign(static_cast<size_t>(outWidth) * outHeight * 4, 0);
+    std::vector<uint32_t> columns(static_cast<size_t>(source.width) * 4);
     std::vector<uint32_t> sums(static_cast<size_t>(outWidth) * 4);
     const PixelView out{storage.data(), outWidth, outHeight, static_cast<ptrdiff_t>(outWidth) * 4};
     for (int y = 0; y < outHeight; ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
+        std::fill(columns.begin(), columns.end(), 0);
         const int first = y * factorY, rows = std::min(factorY, source.height - first);
         for (int r = 0; r < rows; ++r)
-            AddRow(source.row(first + r), source.width, factorX, sums.data());
+            AddRow(source.row(first + r), source.width, columns.data());
+        SumBlocks(columns.data(), source.width, factorX, sums.data());
         FinishRow(sums.data(), outWidth, source.width, factorX, rows, out.row(y));
     }
     return out;
