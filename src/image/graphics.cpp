@@ -116,8 +116,8 @@ void Graphics::Open() {
         return;
     }
     cairo_translate(cr_, -areaX_, -areaY_);
-    PremultiplyInPlace(area_);
-    premultiplied_ = true;
+    // The pixels are turned into Cairo's form by the first drawing call, so
+    // a surface that draws nothing changes nothing.
 }
 
 bool Graphics::Begin() {
