@@ -95,6 +95,10 @@ TEST(Limits, TruncatedAndCorruptFilesFailWithoutAPartialImage) {
                 << name << " " << keep;
             ExpectEmpty(image);
         }
+        if (std::string(name) == "r.jpg") {
+            // Only the end marker missing: every row is there, so it decodes.
+            EXPECT_EQ(image.LoadFromMemory(whole.data(), uint32_t(whole.size() - 2)), Ok);
+        }
         // Garbage after a valid signature.
         std::vector<uint8_t> corrupt = whole;
         for (size_t i = 16; i < corrupt.size(); ++i)
