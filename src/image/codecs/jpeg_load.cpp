@@ -120,19 +120,10 @@ Status DecodeBody(jpeg_decompress_struct& cinfo, const DecodeHint& hint, Decoded
 
 }  // namespace
 
-Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
-    // A file that lacks only its end marker is complete: the marker is
-    // supplied, so that the decoder does not take its read-ahead past the
-    // last byte for missing data.
-    std::vector<uint8_t> completed;
-    if (size >= 2 && !(data[size - 2] == 0xFF && data[size - 1] == 0xD9)) {
-        completed.reserve(size + 2);
-        completed.assign(data, data + size);
-        completed.push_back(0xFF);
-        completed.push_back(0xD9);
-        data = completed.data();
-        size = completed.size();
-    }
+namespace {
+
+// Runs the decoder over complete input; every libjpeg error jumps back here.
+Status DecodeComplete(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     jpeg_progress_mgr progress{};
@@ -159,6 +150,24 @@ Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, Deco
         out.properties.clear();
     }
     return status;
+}
+
+}  // namespace
+
+Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
+    // A file that lacks only its end marker is complete: the marker is
+    // supplied, so that the decoder does not take its read-ahead past the
+    // last byte for missing data.
+    std::vector<uint8_t> completed;
+    if (size >= 2 && !(data[size - 2] == 0xFF && data[size - 1] == 0xD9)) {
+        completed.reserve(size + 2);
+        completed.assign(data, data + size);
+        completed.push_back(0xFF);
+        completed.push_back(0xD9);
+        data = completed.data();
+        size = completed.size();
+    }
+    return DecodeComplete(data, size, hint, out);
 }
 
 }  // namespace Vs4Image
