@@ -20,7 +20,8 @@ void CBaseImage::DrawImageAt(const CBaseImage& other, int x, int y, uint32_t opa
     options.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
     // At its own size on whole pixels the source is copied, never filtered.
     options.interpolation = kInterpolationNearestNeighbor;
-    Graphics g(*bitmap());
+    // Only the covered area is converted to Cairo's form and back.
+    Graphics g(*bitmap(), x, y, other.width(), other.height());
     g.DrawImage(source, static_cast<float>(x), static_cast<float>(y),
                 static_cast<float>(other.width()), static_cast<float>(other.height()), options);
 }
@@ -42,7 +43,7 @@ void CBaseImage::DrawImageScaled(const CBaseImage& other, int width, int height,
     ImageDrawOptions options;
     options.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
     options.interpolation = kInterpolationNearestNeighbor;
-    Graphics g(*bitmap());
+    Graphics g(*bitmap(), 0, 0, visibleWidth, visibleHeight);
     g.DrawImage(scaled->view(), 0, 0, static_cast<float>(visibleWidth),
                 static_cast<float>(visibleHeight), options);
 }

@@ -41,7 +41,7 @@ Status CBaseImage::Crop(int x, int y, int width, int height, Argb background) {
         CopyView(inside->view(), canvas->view(), at[0], at[1]);
     } else {
         FillView(canvas->view(), background);
-        Graphics g(*canvas);
+        Graphics g(*canvas, at[0], at[1], inside->width(), inside->height());
         ImageDrawOptions options;
         options.interpolation = kInterpolationNearestNeighbor;
         g.DrawImage(inside->view(), static_cast<float>(at[0]), static_cast<float>(at[1]),

@@ -64,7 +64,7 @@ Status DrawScaledPart(const PixelView& source, Bitmap& canvas, int x, int y, int
         return s;
     ImageDrawOptions options;
     options.interpolation = kInterpolationNearestNeighbor;
-    Graphics g(canvas);
+    Graphics g(canvas, static_cast<int>(x0), static_cast<int>(y0), part->width(), part->height());
     g.DrawImage(part->view(), static_cast<float>(x0), static_cast<float>(y0),
                 static_cast<float>(part->width()), static_cast<float>(part->height()), options);
     return g.status();

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/pixel_math.h"
@@ -54,9 +55,23 @@ void SetSourceArgb(cairo_t* cr, Argb colour) {
 
 }  // namespace
 
-Graphics::Graphics(Bitmap& target) : target_(target) {
+Graphics::Graphics(Bitmap& target) : Graphics(target, 0, 0, target.width(), target.height()) {}
+
+Graphics::Graphics(Bitmap& target, int x, int y, int w, int h) : target_(target) {
     width_ = target.width();
     height_ = target.height();
+    const int64_t x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + w, width_);
+    const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(y) + h, height_);
+    if (x1 <= x0 || y1 <= y0) {
+        status_ = InvalidParameter;  // nothing of the bitmap to draw on
+        return;
+    }
+    areaX_ = static_cast<int>(x0);
+    areaY_ = static_cast<int>(y0);
+    const PixelView whole = target.view();
+    area_ = PixelView{whole.pixel(areaX_, areaY_), static_cast<int>(x1 - x0),
+                      static_cast<int>(y1 - y0), whole.stride};
     Open();
 }
 
@@ -69,15 +84,15 @@ Graphics::~Graphics() {
 }
 
 void Graphics::Open() {
-    // Cairo wants rows of width * 4 bytes rounded to its alignment; the
-    // bitmap's rows already are, so the surface uses the bitmap's memory.
-    const int cairoStride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_);
-    if (cairoStride != target_.stride()) {
+    // The surface works on the bitmap's own memory; its rows are as far
+    // apart as the bitmap's, which Cairo accepts for any part of it.
+    const int minStride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, area_.width);
+    if (area_.stride < minStride || area_.stride % 4 != 0) {
         status_ = GenericError;
         return;
     }
-    surface_ = cairo_image_surface_create_for_data(target_.data(), CAIRO_FORMAT_ARGB32, width_,
-                                                   height_, cairoStride);
+    surface_ = cairo_image_surface_create_for_data(area_.data, CAIRO_FORMAT_ARGB32, area_.width,
+                                                   area_.height, static_cast<int>(area_.stride));
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
         status_ = OutOfMemory;
         return;
@@ -87,15 +102,16 @@ void Graphics::Open() {
         status_ = OutOfMemory;
         return;
     }
-    PremultiplyInPlace(target_.view());
-    premultiplied_ = true;
+    cairo_translate(cr_, -areaX_, -areaY_);
+    // The pixels are turned into Cairo's form by the first drawing call, so
+    // a surface that draws nothing changes nothing.
 }
 
 bool Graphics::Begin() {
     if (status_ != Ok)
         return false;
     if (!premultiplied_) {
-        PremultiplyInPlace(target_.view());
+        PremultiplyInPlace(area_);
         cairo_surface_mark_dirty(surface_);
         premultiplied_ = true;
     }
@@ -106,7 +122,7 @@ void Graphics::Flush() {
     if (!premultiplied_)
         return;
     cairo_surface_flush(surface_);
-    UnpremultiplyInPlace(target_.view());
+    UnpremultiplyInPlace(area_);
     premultiplied_ = false;
 }
 
@@ -141,6 +157,25 @@ void Graphics::DrawLine(float x1, float y1, float x2, float y2, Argb colour, flo
     cairo_line_to(cr_, x2, y2);
     cairo_stroke(cr_);
     cairo_restore(cr_);
+}
+
+void Graphics::FillPolygon(const PointF* points, int count, Argb colour) {
+    if (count < 3 || !Begin())
+        return;
+    cairo_save(cr_);
+    SetSourceArgb(cr_, colour);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    cairo_move_to(cr_, points[0].x, points[0].y);
+    for (int i = 1; i < count; ++i)
+        cairo_line_to(cr_, points[i].x, points[i].y);
+    cairo_close_path(cr_);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
+void Graphics::SetAntialias(bool on) {
+    if (status_ == Ok)
+        cairo_set_antialias(cr_, on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
 }
 
 void Graphics::SetClip(int x, int y, int w, int h) {

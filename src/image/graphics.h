@@ -33,6 +33,9 @@ struct ImageDrawOptions {
     uint32_t interpolation = kInterpolationBilinear;
     bool reflectEdges = false;             // sample beyond the edge as a mirror image
     const ColourMatrix* matrix = nullptr;  // applied to the source before drawing
+    // Applied after the matrix to red, green and blue: out = in ^ gamma
+    // (components in 0..1), so 1 changes nothing and above 1 darkens.
+    float gamma = 1.0f;
 };
 
 // Process-wide start and stop of the graphics layer (the font map and codec
@@ -45,6 +48,10 @@ public:
     // Opens a drawing surface over `target`. The bitmap must outlive this
     // object and must not be read through another path while it is open.
     explicit Graphics(Bitmap& target);
+    // The same, limited to the area (x, y, w, h) of the bitmap (cut to the
+    // bitmap): only that area is converted and can be drawn on, and pixels
+    // outside it stay exactly as they are. Coordinates stay the bitmap's.
+    Graphics(Bitmap& target, int x, int y, int w, int h);
     ~Graphics();
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
@@ -59,6 +66,10 @@ public:
     // Replaces a rectangle's pixels by `colour`, alpha included.
     void SetRectangle(int x, int y, int w, int h, Argb colour);
     void DrawLine(float x1, float y1, float x2, float y2, Argb colour, float lineWidth);
+    // Fills the polygon through `count` points (non-zero winding), source-over.
+    void FillPolygon(const PointF* points, int count, Argb colour);
+    // Smooth (antialiased) edges for fills and lines; on by default.
+    void SetAntialias(bool on);
 
     // Limits later drawing to a rectangle; ResetClip lifts the limit.
     void SetClip(int x, int y, int w, int h);
@@ -88,6 +99,9 @@ private:
     Bitmap& target_;
     int width_ = 0;
     int height_ = 0;
+    PixelView area_;  // the part of the bitmap this surface covers
+    int areaX_ = 0;
+    int areaY_ = 0;
     bool premultiplied_ = false;  // the target currently holds Cairo's form
     Status status_ = Ok;
     cairo_surface_t* surface_ = nullptr;

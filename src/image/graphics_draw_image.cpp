@@ -47,6 +47,14 @@ void ApplyMatrixRow(uint8_t* p, int width, const ColourMatrix& m) {
     }
 }
 
+void ApplyGammaRow(uint8_t* p, int width, const uint8_t* table) {
+    for (int x = 0; x < width; ++x, p += 4) {
+        p[0] = table[p[0]];
+        p[1] = table[p[1]];
+        p[2] = table[p[2]];
+    }
+}
+
 // A matrix that only scales alpha is carried by the paint's opacity instead.
 bool OnlyScalesAlpha(const ColourMatrix& m, float* factor) {
     ColourMatrix id = ColourMatrix::Identity();
@@ -69,10 +77,17 @@ cairo_surface_t* Graphics::MakeSourceSurface(const PixelView& source,
     const PixelView copy{*buffer, source.width, source.height, stride};
     float alphaFactor = 1.0f;
     const bool matrixIsAlpha = options.matrix && OnlyScalesAlpha(*options.matrix, &alphaFactor);
+    const bool gamma = options.gamma > 0 && options.gamma != 1.0f;
+    uint8_t gammaTable[256];
+    for (int i = 0; gamma && i < 256; ++i)
+        gammaTable[i] =
+            ClampByte(static_cast<int>(std::lround(255.0 * std::pow(i / 255.0, options.gamma))));
     for (int y = 0; y < source.height; ++y) {
         memcpy(copy.row(y), source.row(y), static_cast<size_t>(source.width) * 4);
         if (options.matrix && !matrixIsAlpha)
             ApplyMatrixRow(copy.row(y), source.width, *options.matrix);
+        if (gamma)
+            ApplyGammaRow(copy.row(y), source.width, gammaTable);
     }
     PremultiplyInPlace(copy);
     cairo_surface_t* surface = cairo_image_surface_create_for_data(

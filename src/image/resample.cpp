@@ -6,6 +6,8 @@
 // pixels weigh nothing and uniform areas come back exactly.
 #include "image/resample.h"
 
+#include "image/resample_box.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -192,6 +194,19 @@ Status ResampleWindow(const PixelView& source, int outWidth, int outHeight, int 
         return Ok;
     }
     const KernelChoice kernel = ChooseKernel(mode > 7 ? 7 : mode);
+    // Large reductions with a widened kernel average whole blocks first and
+    // leave the kernel a shrink of two to four, its taps few.
+    const int boxX = kernel.widen ? source.width / outWidth / 2 : 1;
+    const int boxY = kernel.widen ? source.height / outHeight / 2 : 1;
+    if (boxX >= 2 || boxY >= 2) {
+        std::vector<uint8_t> storage;
+        try {
+            const PixelView shrunk = BoxShrink(source, boxX, boxY, storage);
+            return ResampleWindow(shrunk, outWidth, outHeight, offsetX, offsetY, target, mode);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory;
+        }
+    }
     WeightTable horizontal, vertical;
     if (!BuildWeights(source.width, outWidth, offsetX, target.width, kernel, horizontal) ||
         !BuildWeights(source.height, outHeight, offsetY, target.height, kernel, vertical))

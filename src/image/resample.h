@@ -7,7 +7,9 @@
 //   6        high-quality bilinear: triangle widened by the shrink factor
 //   2, 7     high-quality bicubic: Catmull-Rom widened by the shrink factor
 // "Widened" means that when shrinking the kernel spans every source pixel
-// under a destination pixel, so downscaling does not alias. Sample centres sit
+// under a destination pixel, so downscaling does not alias. For reductions
+// of four times and more these modes first average blocks of pixels (an
+// integer box of half the reduction), so the kernel works on few taps. Sample centres sit
 // at half pixels; taps beyond an edge are mirrored into the image, so edges
 // never blend with black. Colours are weighted by alpha, so transparent
 // pixels do not bleed their colour.

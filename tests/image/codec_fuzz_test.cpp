@@ -20,11 +20,14 @@ TEST(CodecFuzz, DamagedFilesNeverCrashOrLeaveHalfAnImage) {
             std::string(name) == "f4.bmp" ? "-colors 8 -type Palette BMP3:" : "";
         ASSERT_TRUE(VsTest::Run("convert -size 48x32 plasma:fractal -alpha set " + prefix + path));
         const std::vector<uint8_t> whole = VsTest::ReadBytes(path);
-        for (int round = 0; round < 150; ++round) {
+        for (int round = 0; round < 200; ++round) {
             std::vector<uint8_t> damaged = whole;
             const int changes = 1 + int(random() % 8);
+            // Every other round damages the headers, where the sizes and
+            // offsets are.
             for (int i = 0; i < changes; ++i) {
-                const size_t at = random() % damaged.size();
+                const size_t at = (round % 2 ? random() % std::min<size_t>(damaged.size(), 96)
+                                             : random() % damaged.size());
                 damaged[at] = uint8_t(random());
             }
             if (round % 5 == 0)

@@ -100,6 +100,7 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
         {"alpha tiff", "-alpha set -channel A -evaluate set 40% +channel rose_a.tif", 1},
         {"palette tiff", "-colors 16 -type Palette rose_p.tif", 1},
         {"grey tiff", "-colorspace Gray rose_g.tif", 0},
+        {"bigtiff", "TIFF64:rose64.tif", 0},
     };
     for (const Case& c : cases) {
         const std::string options = c.options;

@@ -61,6 +61,16 @@ TEST(Graphics, ColourMatricesApplyToTheSourceAsARowVector) {
         g.DrawImage(source.view(), 0, 0, 4, 4, options);
     }
     EXPECT_NEAR(int(At(base, 2, 2) & 0xFF), (0x80 + 0xFF) / 2, 1);
+
+    // Gamma 2 squares each component: 0x80 (0.502) becomes 0.252.
+    ImageDrawOptions gamma;
+    gamma.gamma = 2.0f;
+    {
+        Graphics g(*base.bitmap());
+        g.DrawImage(source.view(), 0, 0, 4, 4, gamma);
+    }
+    EXPECT_NEAR(int(At(base, 0, 0) & 0xFF), 64, 1);
+    EXPECT_NEAR(int((At(base, 0, 0) >> 16) & 0xFF), 4, 1);
 }
 
 TEST(Graphics, DrawOntoThreePointsMapsTheCorners) {
@@ -114,4 +124,28 @@ TEST(Graphics, TransparentPixelsSurviveOpeningAndClosing) {
         }
     EXPECT_EQ(At(image, 0, 15), 0xFF00FF00u);
     EXPECT_GT((At(image, 8, 8) >> 16) & 0xFF, 200u);  // the line, antialiased
+}
+
+TEST(Graphics, PolygonsFillWithOrWithoutSmoothEdges) {
+    CBaseImage image;
+    ASSERT_EQ(image.CreateBlank(20, 20, 0xFFFFFFFF), Ok);
+    const PointF triangle[3] = {{0, 0}, {20, 0}, {0, 20}};
+    {
+        Graphics g(*image.bitmap());
+        g.SetAntialias(false);
+        g.FillPolygon(triangle, 3, 0xFF000000);
+    }
+    EXPECT_EQ(At(image, 2, 2), 0xFF000000u);
+    EXPECT_EQ(At(image, 18, 18), 0xFFFFFFFFu);
+    for (int x = 0; x < 20; ++x) {
+        const uint32_t p = At(image, x, 19 - x) & 0xFF;
+        EXPECT_TRUE(p == 0 || p == 255) << x;  // hard edge
+    }
+    ASSERT_EQ(image.CreateBlank(20, 20, 0xFFFFFFFF), Ok);
+    {
+        Graphics g(*image.bitmap());
+        g.FillPolygon(triangle, 3, 0xFF000000);
+        g.FillPolygon(triangle, 2, 0xFFFF0000);  // fewer than three points: nothing
+    }
+    EXPECT_NEAR(int(At(image, 10, 9) & 0xFF), 128, 20);  // the diagonal is blended
 }

@@ -72,6 +72,22 @@ TEST(ImageObject, DrawImageAtPlacesClipsAndBlendsByOpacity) {
     EXPECT_EQ(At(base, 5, 5), 0xFF0000FFu);
 }
 
+TEST(ImageObject, DrawingLeavesPixelsOutsideTheDrawnAreaExactlyAsTheyWere) {
+    CBaseImage base, original, patch;
+    VsTest::MakePattern(base, 30, 20, true);
+    VsTest::MakePattern(original, 30, 20, true);
+    ASSERT_EQ(patch.CreateBlank(5, 5, 0xFFFF0000), Ok);
+    base.DrawImageAt(patch, 10, 10, 200);
+    base.DrawImageAt(patch, 100, 100, 255);  // entirely outside: nothing
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const bool drawn = x >= 10 && x < 15 && y >= 10 && y < 15;
+            if (!drawn) {
+                ASSERT_EQ(At(base, x, y), At(original, x, y)) << x << "," << y;
+            }
+        }
+}
+
 TEST(ImageObject, DrawImageScaledStretchesOverTheRectangle) {
     CBaseImage base, small;
     ASSERT_EQ(base.CreateBlank(40, 20, 0xFFFFFFFF), Ok);

@@ -127,3 +127,37 @@ TEST(Resample, AWindowMatchesTheSameAreaOfTheWholeResult) {
                 ASSERT_EQ(At(window, x, y), At(whole, 40 + x, 50 + y));
     }
 }
+
+TEST(Resample, MatchesAReferenceCatmullRomResizeInsideTheEdges) {
+    // ImageMagick's Catrom filter is the same cubic, widened when shrinking.
+    VsTest::TempDir dir;
+    ASSERT_TRUE(VsTest::Run("convert -size 240x160 plasma:fractal -seed 7 -blur 0x2 PNG24:" +
+                            dir / "src.png"));
+    struct Case {
+        uint32_t mode;
+        int w, h;
+        const char* filter;
+        double meanTolerance;
+    } cases[] = {{4, 480, 320, "Catrom", 1.0},
+                 {7, 120, 80, "Catrom", 1.0},
+                 {7, 30, 20, "Catrom", 1.0},
+                 {6, 60, 40, "Triangle", 1.0}};
+    for (const Case& c : cases) {
+        const std::string size = std::to_string(c.w) + "x" + std::to_string(c.h);
+        ASSERT_TRUE(VsTest::Run("convert " + dir / "src.png" + " -filter " + c.filter +
+                                " -resize " + size + "! PNG24:" + dir / "ref.png"));
+        CBaseImage ours, reference;
+        ASSERT_EQ(ours.LoadFromFile(dir / "src.png"), Ok);
+        ASSERT_EQ(ours.Resize(c.w, c.h, c.mode, false), Ok);
+        ASSERT_EQ(reference.LoadFromFile(dir / "ref.png"), Ok);
+        double total = 0;
+        int count = 0;
+        const int margin = c.w / 10;
+        for (int y = margin; y < c.h - margin; ++y)
+            for (int x = margin; x < c.w - margin; ++x)
+                for (int ch = 0; ch < 3; ++ch, ++count)
+                    total += std::abs(int(ours.view().pixel(x, y)[ch]) -
+                                      int(reference.view().pixel(x, y)[ch]));
+        EXPECT_LT(total / count, c.meanTolerance) << "mode " << c.mode << " to " << size;
+    }
+}

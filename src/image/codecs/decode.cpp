@@ -15,7 +15,8 @@ ImageFormat DetectImageFormat(const uint8_t* data, size_t size) {
         return ImageFormat::Png;
     if (starts("GIF87a", 6) || starts("GIF89a", 6))
         return ImageFormat::Gif;
-    if (starts("II*\0", 4) || starts("MM\0*", 4))
+    // Classic TIFF and BigTIFF, in either byte order.
+    if (starts("II*\0", 4) || starts("MM\0*", 4) || starts("II+\0", 4) || starts("MM\0+", 4))
         return ImageFormat::Tiff;
     if (starts("RIFF", 4) && starts("WEBP", 4, 8))
         return ImageFormat::WebP;

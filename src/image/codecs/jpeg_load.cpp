@@ -27,10 +27,11 @@ struct ErrorManager {
     longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-// Warnings are silent, except the end of data in the middle of the image:
-// libjpeg would pad the rest with grey, we refuse the truncated file instead.
+// Warnings are silent, except those of missing data: libjpeg would pad the
+// rest of the image with grey, we refuse the truncated file instead.
 void OnMessage(j_common_ptr cinfo, int level) {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    const int code = cinfo->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
         OnError(cinfo);
 }
 
@@ -119,7 +120,10 @@ Status DecodeBody(jpeg_decompress_struct& cinfo, const DecodeHint& hint, Decoded
 
 }  // namespace
 
-Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
+namespace {
+
+// Runs the decoder over complete input; every libjpeg error jumps back here.
+Status DecodeComplete(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     jpeg_progress_mgr progress{};
@@ -146,6 +150,24 @@ Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, Deco
         out.properties.clear();
     }
     return status;
+}
+
+}  // namespace
+
+Status DecodeJpeg(const uint8_t* data, size_t size, const DecodeHint& hint, DecodedImage& out) {
+    // A file that lacks only its end marker is complete: the marker is
+    // supplied, so that the decoder does not take its read-ahead past the
+    // last byte for missing data.
+    std::vector<uint8_t> completed;
+    if (size >= 2 && !(data[size - 2] == 0xFF && data[size - 1] == 0xD9)) {
+        completed.reserve(size + 2);
+        completed.assign(data, data + size);
+        completed.push_back(0xFF);
+        completed.push_back(0xD9);
+        data = completed.data();
+        size = completed.size();
+    }
+    return DecodeComplete(data, size, hint, out);
 }
 
 }  // namespace Vs4Image

@@ -26,11 +26,10 @@ struct ErrorManager {
 void OnOutput(j_common_ptr) {}
 
 // The destination keeps the bytes written so far in the caller's vector and
-// grows it a chunk at a time; `start` is where this file begins in it.
+// grows it a chunk at a time.
 struct VectorDestination {
     jpeg_destination_mgr pub;
     std::vector<uint8_t>* out;
-    size_t start;
 };
 
 void InitDestination(j_compress_ptr cinfo) {
@@ -105,7 +104,6 @@ Status EncodeJpeg(const PixelView& image, int quality, const std::vector<Propert
     dest.pub.empty_output_buffer = EmptyBuffer;
     dest.pub.term_destination = TermDestination;
     dest.out = &out;
-    dest.start = start;
     cinfo.dest = &dest.pub;
     EncodeBody(cinfo, image, quality, exif);
     jpeg_destroy_compress(&cinfo);
