@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "config/cache_maintenance.h"
 #include "cache/index_format.h"
 #include "cache/replace_file.h"
+#include "config/cache_maintenance.h"
 #include "config/log_file.h"
 #include "config/settings.h"
 #include "platform/file_time.h"

@@ -93,6 +93,8 @@ void Configuration::ReadSettings(bool initial) {
     FillIpFilter(fresh->accessPermit);
     if (initial)
         CreateCacheFolders(*fresh);
+    if (listener_)
+        listener_(*fresh);
 
     std::lock_guard<std::mutex> snapshotGuard(snapshotLock_);
     settings_ = std::move(fresh);

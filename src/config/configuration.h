@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,6 +35,13 @@ public:
     // Reads the INI file and publishes a new settings snapshot. The first
     // reading also sets the start-only values and creates the cache folders.
     void ReadSettings(bool initial);
+
+    // Called with every new reading of the settings, the first included, for
+    // values that live outside the configuration (the image pixel limit).
+    // Set it before Load.
+    void SetSettingsListener(std::function<void(const Settings&)> listener) {
+        listener_ = std::move(listener);
+    }
 
     // The current settings; the snapshot stays valid for as long as it is held.
     std::shared_ptr<const Settings> settings() const;
@@ -89,6 +97,7 @@ private:
     std::shared_ptr<const Settings> settings_;
     Vs5Platform::FileTime iniTimeStamp_ = 0;
 
+    std::function<void(const Settings&)> listener_;  // set before Load, then only read
     std::thread watcher_;
     Vs5Platform::ManualResetEvent quit_;  // ends the watcher when the object goes first
     int watcherTimeoutMs_ = 60000;

@@ -31,7 +31,8 @@ bool CIpFilter::AddAddress(std::string_view text) {
 int CIpFilter::Assign(const std::vector<std::string>& patterns) {
     std::lock_guard<std::mutex> guard(lock_);
     count_ = 0;
-    for (const std::string& pattern : patterns) AddLocked(pattern);
+    for (const std::string& pattern : patterns)
+        AddLocked(pattern);
     return count_;
 }
 

@@ -69,7 +69,8 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     s.wkHtmlPath = ini.GetString(server, "WkHtmlPath", "", 261);
     s.ansiCodePage = ini.GetInt(server, "AnsiCodePage", 1252);
     s.maxRequestSize = ini.GetInt(server, "MaxRequestSize", 128);
-    if (s.maxRequestSize < 1) s.maxRequestSize = 128;
+    if (s.maxRequestSize < 1)
+        s.maxRequestSize = 128;
 
     const char* image = "ImageProcessing";
     s.imageDefaultTarget = ini.GetString(image, "ImageDefaultTarget", "jpg", 16);

@@ -3,9 +3,9 @@
 #include "cache/result_cache.h"
 #include "config/configuration.h"
 #include "host/service_install.h"
-#include "photocmd/command_file_store.h"
 #include "image/bitmap.h"
 #include "image/graphics.h"
+#include "photocmd/command_file_store.h"
 #include "platform/module.h"
 #include "server/asio_server.h"
 
@@ -26,10 +26,11 @@ void CVs5NtService::Start(int, char**) {
     // 2. Configuration: working folders, temporary clean-up, INI file, logs,
     //    IP filter.
     Configuration& config = Configuration::Instance();
-    config.Load(moduleFolder_.empty() ? Vs5Platform::ModuleFolder() : moduleFolder_);
     // Images decoded in this process (in-process commands) obey the
-    // configured pixel limit.
-    Vs4Image::SetMaxImagePixels(config.settings()->maxImagePixels);
+    // configured pixel limit, also after a reload.
+    config.SetSettingsListener(
+        [](const Settings& s) { Vs4Image::SetMaxImagePixels(s.maxImagePixels); });
+    config.Load(moduleFolder_.empty() ? Vs5Platform::ModuleFolder() : moduleFolder_);
 
     // 3. The result cache, with the index the last stop saved.
     ResultCache::Instance().LoadIndex(config.cacheFolder());

@@ -21,7 +21,6 @@ typedef struct _cairo_surface cairo_surface_t;
 
 namespace Vs4Image {
 
-
 struct PointF {
     float x = 0;
     float y = 0;
@@ -87,8 +86,11 @@ public:
     // go on afterwards; the destructor flushes too.
     void Flush();
 
-    // For extensions of this layer only.
-    cairo_t* cairo() { return cr_; }
+    // For extensions of this layer only: the Cairo context, with the target
+    // turned into Cairo's form and ready to draw on; nullptr when the surface
+    // is unusable. Ask for it only when about to draw: the round trip through
+    // the premultiplied form is not free for translucent pixels.
+    cairo_t* cairo() { return Begin() ? cr_ : nullptr; }
 
 private:
     void Open();

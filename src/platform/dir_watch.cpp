@@ -12,9 +12,9 @@ DirectoryWatch::DirectoryWatch(const std::string& folder)
     // A write, a new file, a rename into the folder and a touch all change a
     // last-write time in the folder (a touch of the modification time alone
     // is reported as a modification).
-    wd_ = inotify_add_watch(fd_, folder.c_str(),
-                            IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_MOVED_TO |
-                                IN_DELETE | IN_ONLYDIR);
+    wd_ = inotify_add_watch(
+        fd_, folder.c_str(),
+        IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_ONLYDIR);
 }
 
 DirectoryWatch::~DirectoryWatch() {

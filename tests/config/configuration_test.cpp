@@ -102,6 +102,18 @@ TEST(Configuration, AccessPermitFillsTheIpFilter) {
     EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // an empty list refuses everyone
 }
 
+TEST(Configuration, TheListenerSeesEveryReading) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=1000\n");
+    Configuration config;
+    std::vector<int64_t> seen;
+    config.SetSettingsListener([&](const Settings& s) { seen.push_back(s.maxImagePixels); });
+    config.Load(home.path());
+    WriteFile(home / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=2000\n");
+    config.ReadSettings(false);
+    EXPECT_EQ(seen, (std::vector<int64_t>{1000, 2000}));
+}
+
 TEST(Configuration, RequestLinesFollowTheLoggingSwitches) {
     vstest::TempDir home;
     WriteFile(home / "vistrel5.ini", "[Server]\nLogErrorsOnly=true\n");

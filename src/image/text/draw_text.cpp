@@ -169,17 +169,16 @@ void PlaceLayout(cairo_t* cr, PangoLayout* layout, const TextStyle& style, const
 
 void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
               const RectF& rect, Argb colour, uint32_t hint) {
-    cairo_t* cr = graphics.cairo();
-    if (graphics.status() != Ok || !cr || text.empty())
+    if (graphics.status() != Ok || text.empty())
         return;
     if (!(style.size > 0) || !std::isfinite(style.size))
         return;
     for (float v : {rect.x, rect.y, rect.width, rect.height})
         if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
             return;
-    // A draw with nothing to paint brings the surface back into Cairo's
-    // premultiplied form in case the caller flushed it before.
-    graphics.FillRectangle(0, 0, 0, 0, 0);
+    cairo_t* cr = graphics.cairo();
+    if (!cr)
+        return;
     if (hint > kTextSubpixelGridFit)
         hint = kTextSubpixelGridFit;
 
