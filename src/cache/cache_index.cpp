@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "cache/index_format.h"
 #include "cache/result_cache.h"
@@ -28,6 +30,29 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// A path read from an index file must name a file below the cache folder:
+// the cache hands such files out and the file remover deletes them, so a
+// damaged or planted index must not reach other files (another folder, a
+// relative path, a ".." component, or a NUL that cuts the name short).
+bool IsBelowFolder(const std::string& folder, std::string_view path) {
+    const std::string prefix = Vs5Platform::JoinPath(folder, "");
+    if (prefix.empty() || path.size() <= prefix.size() || path.substr(0, prefix.size()) != prefix)
+        return false;
+    std::string_view rest = path.substr(prefix.size());
+    if (rest.find('\0') != std::string_view::npos)
+        return false;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find('/', start);
+        if (end == std::string_view::npos)
+            end = rest.size();
+        if (rest.substr(start, end - start) == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 int ResultCache::LoadIndex(const std::string& folder) {
@@ -36,8 +61,12 @@ int ResultCache::LoadIndex(const std::string& folder) {
 
     std::string text;
     const bool haveIndex = ReadWholeFile(Vs5Platform::JoinPath(folder, kIndexName), text);
+    int outside = 0;
     if (haveIndex) {
-        LoadEntries(ParseIndexText(text), loadTime);
+        std::vector<IndexRecord> records = ParseIndexText(text);
+        outside += static_cast<int>(std::erase_if(
+            records, [&](const IndexRecord& r) { return !IsBelowFolder(folder, r.path); }));
+        LoadEntries(records, loadTime);
         log_.WriteLine("cache index loaded: %d\r\n", static_cast<int>(EntryCount()));
     } else {
         // Result files without an index can never be found again: start
@@ -47,8 +76,14 @@ int ResultCache::LoadIndex(const std::string& folder) {
     }
 
     std::string queueText;
-    if (ReadWholeFile(Vs5Platform::JoinPath(folder, kQueueName), queueText))
-        danglingFiles_.PushAll(ParseQueueText(queueText));
+    if (ReadWholeFile(Vs5Platform::JoinPath(folder, kQueueName), queueText)) {
+        std::vector<std::string> paths = ParseQueueText(queueText);
+        outside += static_cast<int>(std::erase_if(
+            paths, [&](const std::string& path) { return !IsBelowFolder(folder, path); }));
+        danglingFiles_.PushAll(std::move(paths));
+    }
+    if (outside > 0)
+        log_.WriteLine("cache index ignores %d paths outside the cache folder\r\n", outside);
     return haveIndex ? 1 : 0;
 }
 

@@ -9,8 +9,10 @@ class CacheIndexTest : public CacheFixture {};
 TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
     const std::string pathB = AddEntry("222:b", 4096);
     const std::string pathA = AddEntry("111:a", 70000);
-    cache_->QueueDeletion("/gone/1.jpg");
-    cache_->QueueDeletion("/gone/사진,2.jpg");
+    const std::string gone1 = CachePath("cache0001/{gone}.jpg");
+    const std::string gone2 = CachePath("cache0002/사진,2.jpg");
+    cache_->QueueDeletion(gone1);
+    cache_->QueueDeletion(gone2);
     AdvanceSeconds(5);
     std::string found;
     ASSERT_TRUE(cache_->Lookup("111:a", found));
@@ -19,7 +21,7 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
     EXPECT_EQ(ReadFile(CachePath("index.dat")),
               std::string(kBom) + "111:a," + pathA + ",70000\r\n222:b," + pathB + ",4096\r\n");
     EXPECT_EQ(ReadFile(CachePath("delindex.dat")),
-              std::string(kBom) + "/gone/1.jpg\r\n/gone/사진,2.jpg\r\n");
+              std::string(kBom) + gone1 + "\r\n" + gone2 + "\r\n");
     EXPECT_FALSE(Exists(CachePath("index.dat.tmp")));
     EXPECT_EQ(LogCount("cache index saving: 2\r\n"), 1U);
     EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
@@ -41,8 +43,7 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
         EXPECT_EQ(entry->lastAccess, NowDate());  // last access is the load time
     }
     EXPECT_TRUE(cache_->Lookup("222:b", found));
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
-              (std::vector<std::string>{"/gone/1.jpg", "/gone/사진,2.jpg"}));
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{gone1, gone2}));
 
     // With the queue empty at the next stop, the old deletion list goes.
     std::string queued;
@@ -56,15 +57,16 @@ TEST_F(CacheIndexTest, LoadsASignatureOnlyIndexAndAShortDeletionList) {
     const std::string kept = CachePath("cache0003/{kept}.jpg");
     MakeFile(kept, 10);
     WriteFile(CachePath("index.dat"), kBom);
-    WriteFile(CachePath("delindex.dat"), std::string(kBom) + "/d/1.jpg\r\n\r\n/d/2.jpg\r\n/d/3.jp");
+    const std::string d1 = CachePath("cache0004/1.jpg"), d2 = CachePath("cache0004/2.jpg");
+    WriteFile(CachePath("delindex.dat"),
+              std::string(kBom) + d1 + "\r\n\r\n" + d2 + "\r\n" + CachePath("cache0004/3.jp"));
 
     EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 1);
     EXPECT_EQ(cache_->EntryCount(), 0U);
     EXPECT_EQ(LogCount("cache index loaded: 0\r\n"), 1U);
     EXPECT_TRUE(Exists(kept));  // an index exists, so nothing is cleared
     // The last line was cut short: that path is lost.
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
-              (std::vector<std::string>{"/d/1.jpg", "/d/2.jpg"}));
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{d1, d2}));
 }
 
 TEST_F(CacheIndexTest, MissingIndexEmptiesTheFolderButKeepsSubFolders) {
@@ -118,7 +120,8 @@ TEST_F(CacheIndexTest, AFailedSaveKeepsThePreviousIndex) {
 TEST_F(CacheIndexTest, AProcessDyingBeforeTheRenameLeavesTheOldIndex) {
     // The forked child shares this folder and dies where a crash would hit.
     GTEST_FLAG_SET(death_test_style, "fast");
-    const std::string old = std::string(kBom) + "9:old,/x/{old}.jpg,5\r\n";
+    const std::string old =
+        std::string(kBom) + "9:old," + CachePath("cache0005/{old}.jpg") + ",5\r\n";
     WriteFile(CachePath("index.dat"), old);
     const std::string path = AddEntry("1:new", 10);
 
@@ -133,4 +136,36 @@ TEST_F(CacheIndexTest, AProcessDyingBeforeTheRenameLeavesTheOldIndex) {
     EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 1);
     EXPECT_TRUE(cache_->Peek("9:old"));
     EXPECT_FALSE(cache_->Peek("1:new"));
+}
+
+TEST_F(CacheIndexTest, IgnoresPathsOutsideTheCacheFolder) {
+    // A damaged or planted index must not make the cache hand out, or the
+    // file remover delete, files that the cache never made.
+    const std::string inside = CachePath("cache0001/{in}.jpg");
+    const std::string victim = module_ + "/victim.txt";
+    MakeFile(inside, 10);
+    MakeFile(victim, 10);
+    const std::string climbing = CachePath("cache0001/../../victim.txt");
+    const std::string text = std::string(kBom) + "1:in," + inside + ",10\r\n" +  //
+                             "2:abs," + victim + ",10\r\n" +                     //
+                             "3:up," + climbing + ",10\r\n" +                    //
+                             "4:rel,victim.txt,10\r\n" +                         //
+                             "5:top," + CachePath("..") + ",10\r\n" +            //
+                             "6:nul," + inside + std::string(1, '\0') + "x,10\r\n";
+    WriteFile(CachePath("index.dat"), text);
+    WriteFile(CachePath("delindex.dat"), std::string(kBom) + CachePath("cache0002/{q}.jpg") +
+                                             "\r\n" + victim + "\r\n" + climbing +
+                                             "\r\nvictim.txt\r\n");
+
+    ASSERT_EQ(cache_->LoadIndex(cacheFolder()), 1);
+    EXPECT_EQ(cache_->EntryCount(), 1U);
+    EXPECT_TRUE(cache_->Peek("1:in"));
+    EXPECT_EQ(cache_->TotalBytes(), 10);
+    EXPECT_EQ(LogCount("cache index loaded: 1\r\n"), 1U);
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
+              (std::vector<std::string>{CachePath("cache0002/{q}.jpg")}));
+    EXPECT_EQ(LogCount("cache index ignores 8 paths outside the cache folder\r\n"), 1U);
+    std::string found;
+    EXPECT_FALSE(cache_->Lookup("2:abs", found));
+    EXPECT_TRUE(Exists(victim));
 }
