@@ -121,7 +121,10 @@ const CommandFile* CommandFileStore::Find(const std::string& name) {
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
     Vs5Platform::FileTime time = Vs5Platform::FileTimeFromTimespec(st.st_mtim);
-    std::string key = name + ":" + std::to_string(time);
+    // The size is part of the key as well: a file rewritten in place is empty
+    // for a moment, usually without a new last-write time, and a request
+    // reading it then must not keep that empty version for good.
+    std::string key = name + ":" + std::to_string(time) + ":" + std::to_string(st.st_size);
     auto it = files_.find(key);
     if (it != files_.end())
         return it->second.get();

@@ -59,7 +59,7 @@ public:
 private:
     const std::string folder_;
     std::mutex lock_;  // guards files_; held for a whole Find, reading included
-    std::map<std::string, std::unique_ptr<CommandFile>> files_;  // by "name:time"
+    std::map<std::string, std::unique_ptr<CommandFile>> files_;  // by "name:time:size"
 };
 
 // The store's lookup under its usual name.

@@ -170,6 +170,27 @@ TEST_F(CommandFileTest, VersionsFollowTheLastWriteTime) {
     EXPECT_EQ(store_->Find("v"), nullptr);
 }
 
+TEST_F(CommandFileTest, AFileReadWhileBeingWrittenIsReadAgain) {
+    // Writing a file in place empties it first; its last-write time often
+    // does not move on between that and the write of the new text. A request
+    // in between must not leave the empty version in the store for good.
+    std::string path = root_ + "/Command/w.vscmd";
+    Write("w.vscmd", "");
+    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000000000000ULL));
+    const CommandFile* caught = store_->Find("w");
+    ASSERT_NE(caught, nullptr);
+    EXPECT_EQ(caught->count(), 0);
+
+    Write("w.vscmd", "cmd=gray\n");
+    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000000000000ULL));
+    const CommandFile* written = store_->Find("w");
+    ASSERT_NE(written, nullptr);
+    EXPECT_EQ(written->count(), 1);
+    EXPECT_EQ(written->versionTag, "&130000000000000000");
+    EXPECT_EQ(store_->Find("w"), written);
+    EXPECT_EQ(caught->count(), 0);  // still valid for a request holding it
+}
+
 TEST_F(CommandFileTest, MissingFilesAndEscapingNamesAreNotFound) {
     CommandClass c = ClassifyCommand(ParseParams("cmd=nosuchfile"), *store_);
     EXPECT_TRUE(c.isCommandFile);
