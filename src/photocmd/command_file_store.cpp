@@ -112,7 +112,8 @@ void CommandFileStore::DestroyInstance() {
 }
 
 const CommandFile* CommandFileStore::Find(const std::string& name) {
-    if (!IsPlainFileName(name))
+    // Without a folder the path would start at the root of the file system.
+    if (folder_.empty() || !IsPlainFileName(name))
         return nullptr;
     std::string path = folder_ + "/" + name + ".vscmd";
 
