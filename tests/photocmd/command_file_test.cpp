@@ -232,19 +232,6 @@ TEST_F(CommandFileTest, ConcurrentRequestsShareOneLoadedVersion) {
     EXPECT_EQ(seen[0]->count(), 3);
 }
 
-TEST(CommandFileStore, AStoreWithoutAFolderFindsNothing) {
-    // Without a folder a name must not be looked up at the root of the file
-    // system. The file there can only be made with the rights to do so.
-    const std::string name = "vs_nofolder_" + std::to_string(getpid());
-    const std::string atRoot = "/" + name + ".vscmd";
-    if (!std::ofstream(atRoot, std::ios::binary).write("cmd=gray\n", 9))
-        GTEST_SKIP() << "cannot create " << atRoot;
-    CommandFileStore store("");
-    const CommandFile* found = store.Find(name);
-    fs::remove(atRoot);
-    EXPECT_EQ(found, nullptr);
-}
-
 TEST(CommandFileStore, TheProcessWideStoreNeedsTheConfiguredFolder) {
     // Before the configuration is loaded the command folder is unknown, and
     // no name may resolve against the root of the file system.
