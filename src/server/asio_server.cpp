@@ -1,5 +1,6 @@
 #include "server/asio_server.h"
 
+#include <cerrno>
 #include <exception>
 #include <vector>
 
@@ -14,7 +15,7 @@ using asio::ip::tcp;
 using boost::system::error_code;
 
 CAsioVs5Server::CAsioVs5Server(Configuration& config, uint16_t port)
-    : config_(config), port_(port), acceptor_(io_) {
+    : config_(config), port_(port), acceptor_(io_), acceptRetry_(io_) {
     env_.config = &config_;
 }
 
@@ -70,6 +71,21 @@ void CAsioVs5Server::StartAccept() {
     acceptor_.async_accept(waiting_->socket(), [this](const error_code& ec) { HandleAccept(ec); });
 }
 
+namespace {
+
+// Accept failures that say the process or the system is short of descriptors
+// or memory, not that one client went wrong.
+bool IsResourceShortage(const error_code& error) {
+    if (error.category() != boost::system::system_category())
+        return false;
+    int value = error.value();
+    return value == EMFILE || value == ENFILE || value == ENOBUFS || value == ENOMEM;
+}
+
+constexpr auto kAcceptRetryDelay = std::chrono::milliseconds(100);
+
+}  // namespace
+
 void CAsioVs5Server::HandleAccept(const error_code& error) {
     if (error == asio::error::operation_aborted && !acceptor_.is_open())
         return;
@@ -78,6 +94,16 @@ void CAsioVs5Server::HandleAccept(const error_code& error) {
         tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
         std::string address = ec ? std::string() : peer.address().to_string(ec);
         waiting_->Open(std::make_unique<RequestContext>(address));
+    } else if (IsResourceShortage(error)) {
+        // The client stays in the backlog and the listener stays readable, so
+        // accepting again at once would fail again at once, round and round on
+        // one I/O thread. Try again when descriptors may have come free.
+        acceptRetry_.expires_after(kAcceptRetryDelay);
+        acceptRetry_.async_wait([this](const error_code& ec) {
+            if (!ec)
+                StartAccept();
+        });
+        return;
     }
     StartAccept();
 }
