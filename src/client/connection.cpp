@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -108,8 +109,20 @@ bool Connection::Receive(Response& response) {
         error_ = "not a response frame";
         return false;
     }
-    response.payload.resize(length);
-    return length == 0 || ReadExact(response.payload.data(), length);
+    // The payload grows with the bytes that arrive, a step at a time, so a
+    // header that announces gigabytes costs nothing until they come.
+    constexpr size_t kStep = size_t(1) << 20;
+    response.payload.clear();
+    while (response.payload.size() < length) {
+        size_t have = response.payload.size();
+        size_t take = std::min<size_t>(length - have, kStep);
+        response.payload.resize(have + take);
+        if (!ReadExact(response.payload.data() + have, take)) {
+            response.payload.resize(have);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Connection::Request(const std::vector<uint8_t>& frame, Response& response) {
