@@ -51,12 +51,18 @@ bool Connection::Connect(const std::string& host, uint16_t port, int timeoutMs) 
         int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0)
             continue;
+        // Bounds the handshake and every later send: a peer that does not
+        // answer or does not read fails the call after the time-out.
+        if (timeoutMs > 0) {
+            timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+        }
         if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
             int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
             fd_ = fd;
         } else {
-            error_ = strerror(errno);
+            error_ = errno == EINPROGRESS ? "timed out" : strerror(errno);
             close(fd);
         }
     }
@@ -73,7 +79,8 @@ bool Connection::Send(const std::vector<uint8_t>& bytes) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            error_ = strerror(errno);
+            error_ =
+                n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? "timed out" : strerror(errno);
             return false;
         }
         sent += static_cast<size_t>(n);

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "client/connection.h"
@@ -57,4 +58,30 @@ TEST(ClientConnection, AnnouncedPayloadIsNotAllocatedBeforeItArrives) {
     EXPECT_FALSE(c.Receive(r));
     EXPECT_EQ(c.error(), "connection closed by the server");
     EXPECT_LT(r.payload.capacity(), size_t(4) << 20);
+}
+
+TEST(ClientConnection, ConnectAndSendAreBoundedByTheTimeOut) {
+    // A listener that never accepts, with a backlog of one that a first
+    // client fills: the next handshake gets no answer at all.
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    socklen_t size = sizeof(addr);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &size);
+    uint16_t port = ntohs(addr.sin_port);
+
+    VsClient::Connection first;
+    ASSERT_TRUE(first.Connect("127.0.0.1", port, 300));
+    // Nobody reads: the socket buffers fill and the send has to wait.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(first.Send(std::vector<uint8_t>(64 << 20, 1)));
+    VsClient::Connection second;
+    EXPECT_FALSE(second.Connect("127.0.0.1", port, 300));
+    EXPECT_EQ(first.error(), "timed out");
+    EXPECT_EQ(second.error(), "timed out");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    close(listener);
 }
