@@ -1,5 +1,7 @@
 #include "server/asio_server.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <exception>
 #include <vector>
@@ -13,6 +15,19 @@ namespace Vs5Server {
 namespace asio = boost::asio;
 using asio::ip::tcp;
 using boost::system::error_code;
+
+namespace {
+
+// Asio opens its sockets without close-on-exec. The worker processes and the
+// capture tool started from this process must not inherit the listener (it
+// would keep the port bound after the server is gone) or client connections.
+void KeepFromChildren(int fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0)
+        fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
+
+}  // namespace
 
 CAsioVs5Server::CAsioVs5Server(Configuration& config, uint16_t port)
     : config_(config), port_(port), acceptor_(io_), acceptRetry_(io_) {
@@ -60,6 +75,7 @@ void CAsioVs5Server::Listen() {
         resolver.resolve(listenAddress_, std::to_string(port_), tcp::resolver::address_configured);
     tcp::endpoint endpoint = results.begin()->endpoint();
     acceptor_.open(endpoint.protocol());
+    KeepFromChildren(acceptor_.native_handle());
     acceptor_.set_option(tcp::acceptor::reuse_address(true));
     acceptor_.bind(endpoint);
     acceptor_.listen(asio::socket_base::max_listen_connections);
@@ -90,6 +106,7 @@ void CAsioVs5Server::HandleAccept(const error_code& error) {
     if (error == asio::error::operation_aborted && !acceptor_.is_open())
         return;
     if (!error) {
+        KeepFromChildren(waiting_->socket().native_handle());
         error_code ec;
         tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
         std::string address = ec ? std::string() : peer.address().to_string(ec);

@@ -244,6 +244,26 @@ TEST(Server, OutOfDescriptorsTheAcceptLoopWaitsInsteadOfSpinning) {
     EXPECT_EQ(r.status, 0u);
 }
 
+TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
+    RunningServer s("[Server]\n");
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection c;
+    ASSERT_TRUE(s.Connect(c));
+    Response r;
+    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
+    // Worker processes and tools are started from this process; what a
+    // started program holds open shows in its descriptor table.
+    FILE* child = popen("ls -l /proc/self/fd", "r");
+    ASSERT_NE(child, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (fgets(buffer, sizeof(buffer), child) != nullptr)
+        listing += buffer;
+    pclose(child);
+    EXPECT_NE(listing.find("/proc/"), std::string::npos);  // the listing itself
+    EXPECT_EQ(listing.find("socket:"), std::string::npos) << listing;
+}
+
 namespace {
 
 class FailingEnvironment : public Vs5Server::IoThreadEnvironment {
