@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -50,12 +51,18 @@ bool Connection::Connect(const std::string& host, uint16_t port, int timeoutMs) 
         int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0)
             continue;
+        // Bounds the handshake and every later send: a peer that does not
+        // answer or does not read fails the call after the time-out.
+        if (timeoutMs > 0) {
+            timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+        }
         if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
             int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
             fd_ = fd;
         } else {
-            error_ = strerror(errno);
+            error_ = errno == EINPROGRESS ? "timed out" : strerror(errno);
             close(fd);
         }
     }
@@ -72,7 +79,8 @@ bool Connection::Send(const std::vector<uint8_t>& bytes) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            error_ = strerror(errno);
+            error_ =
+                n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? "timed out" : strerror(errno);
             return false;
         }
         sent += static_cast<size_t>(n);
@@ -108,8 +116,20 @@ bool Connection::Receive(Response& response) {
         error_ = "not a response frame";
         return false;
     }
-    response.payload.resize(length);
-    return length == 0 || ReadExact(response.payload.data(), length);
+    // The payload grows with the bytes that arrive, a step at a time, so a
+    // header that announces gigabytes costs nothing until they come.
+    constexpr size_t kStep = size_t(1) << 20;
+    response.payload.clear();
+    while (response.payload.size() < length) {
+        size_t have = response.payload.size();
+        size_t take = std::min<size_t>(length - have, kStep);
+        response.payload.resize(have + take);
+        if (!ReadExact(response.payload.data() + have, take)) {
+            response.payload.resize(have);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Connection::Request(const std::vector<uint8_t>& frame, Response& response) {

@@ -30,6 +30,19 @@ uint32_t AgeInSeconds(Vs5Platform::FileTime now, Vs5Platform::FileTime created) 
 
 }  // namespace
 
+void CFileRemover::Spare(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0)
+        spared_.emplace_back(st.st_dev, st.st_ino);
+}
+
+bool CFileRemover::IsSpared(const struct stat& st) const {
+    for (const auto& [dev, ino] : spared_)
+        if (st.st_dev == dev && st.st_ino == ino)
+            return true;
+    return false;
+}
+
 bool CFileRemover::RemoveOldFiles(const std::string& folder, const std::string& pattern, int days,
                                   bool removeFolders, Vs5Platform::FileTime now) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
@@ -49,6 +62,8 @@ bool CFileRemover::RemoveOldFiles(const std::string& folder, const std::string& 
             continue;
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0)
+            continue;
+        if (IsSpared(st))
             continue;
         if (S_ISDIR(st.st_mode)) {
             RemoveOldFiles(path, pattern, days, removeFolders, now);

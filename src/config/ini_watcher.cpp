@@ -8,6 +8,9 @@
 namespace {
 // Quiet time after the last change in the folder before the INI file is read.
 constexpr int kSettleMs = 200;
+// A folder that never goes quiet (another program writing a file beside the
+// INI file) must not hold a reload back: after this many slices it is read.
+constexpr int kMaxSettleSlices = 10;
 }  // namespace
 
 void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
@@ -22,10 +25,11 @@ void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
         if (woke == 2) {
             // Let a burst of changes settle first, so that a file that is being
             // rewritten is read once, whole, and not half empty.
+            int slices = 0;
             do {
                 watch.Rearm();
                 woke = Vs5Platform::WaitAny({stop->fd(), quit_.fd(), watch.fd()}, kSettleMs);
-            } while (woke == 2);
+            } while (woke == 2 && ++slices < kMaxSettleSlices);
             if (woke == 0 || woke == 1)
                 return;
             Vs5Platform::FileTime now = Vs5Platform::LastWriteTime(iniPath_).value_or(0);

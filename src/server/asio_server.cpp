@@ -1,5 +1,8 @@
 #include "server/asio_server.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <exception>
 #include <vector>
 
@@ -13,8 +16,21 @@ namespace asio = boost::asio;
 using asio::ip::tcp;
 using boost::system::error_code;
 
+namespace {
+
+// Asio opens its sockets without close-on-exec. The worker processes and the
+// capture tool started from this process must not inherit the listener (it
+// would keep the port bound after the server is gone) or client connections.
+void KeepFromChildren(int fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0)
+        fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
+
+}  // namespace
+
 CAsioVs5Server::CAsioVs5Server(Configuration& config, uint16_t port)
-    : config_(config), port_(port), acceptor_(io_) {
+    : config_(config), port_(port), acceptor_(io_), acceptRetry_(io_) {
     env_.config = &config_;
 }
 
@@ -59,6 +75,7 @@ void CAsioVs5Server::Listen() {
         resolver.resolve(listenAddress_, std::to_string(port_), tcp::resolver::address_configured);
     tcp::endpoint endpoint = results.begin()->endpoint();
     acceptor_.open(endpoint.protocol());
+    KeepFromChildren(acceptor_.native_handle());
     acceptor_.set_option(tcp::acceptor::reuse_address(true));
     acceptor_.bind(endpoint);
     acceptor_.listen(asio::socket_base::max_listen_connections);
@@ -70,14 +87,40 @@ void CAsioVs5Server::StartAccept() {
     acceptor_.async_accept(waiting_->socket(), [this](const error_code& ec) { HandleAccept(ec); });
 }
 
+namespace {
+
+// Accept failures that say the process or the system is short of descriptors
+// or memory, not that one client went wrong.
+bool IsResourceShortage(const error_code& error) {
+    if (error.category() != boost::system::system_category())
+        return false;
+    int value = error.value();
+    return value == EMFILE || value == ENFILE || value == ENOBUFS || value == ENOMEM;
+}
+
+constexpr auto kAcceptRetryDelay = std::chrono::milliseconds(100);
+
+}  // namespace
+
 void CAsioVs5Server::HandleAccept(const error_code& error) {
     if (error == asio::error::operation_aborted && !acceptor_.is_open())
         return;
     if (!error) {
+        KeepFromChildren(waiting_->socket().native_handle());
         error_code ec;
         tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
         std::string address = ec ? std::string() : peer.address().to_string(ec);
         waiting_->Open(std::make_unique<RequestContext>(address));
+    } else if (IsResourceShortage(error)) {
+        // The client stays in the backlog and the listener stays readable, so
+        // accepting again at once would fail again at once, round and round on
+        // one I/O thread. Try again when descriptors may have come free.
+        acceptRetry_.expires_after(kAcceptRetryDelay);
+        acceptRetry_.async_wait([this](const error_code& ec) {
+            if (!ec)
+                StartAccept();
+        });
+        return;
     }
     StartAccept();
 }

@@ -68,6 +68,8 @@ private:
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work_;
     boost::asio::ip::tcp::acceptor acceptor_;
     std::shared_ptr<CAsioVs5Connection> waiting_;
+    // Delays the next accept while the process is out of descriptors.
+    boost::asio::steady_timer acceptRetry_;
 
     ConnectionEnvironment env_;
     CommandRegistry* registry_ = nullptr;

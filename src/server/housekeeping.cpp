@@ -20,8 +20,12 @@ void RunMinuteSteps(unsigned minutes, Configuration& config, Vs5Util::CacheMaint
     if (cache != nullptr && minutes % 60 == 0)
         cache->ReportStatistics();
     if (minutes % 1440 == 0) {
-        Vs5Util::CFileRemover().RemoveOldFiles(config.logFolder(), "*.log",
-                                               config.settings()->keepLogDay, false);
+        // Today's logs are open; with KeepLogDay 0 or less they would
+        // otherwise be old enough to go, taking the rest of the day's lines.
+        Vs5Util::CFileRemover remover;
+        remover.Spare(config.requestLog().CurrentPath());
+        remover.Spare(config.systemLog().CurrentPath());
+        remover.RemoveOldFiles(config.logFolder(), "*.log", config.settings()->keepLogDay, false);
         config.systemLog().WriteLine("%s\r\n", "Old log files have been removed");
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -175,5 +176,28 @@ TEST(Configuration, WatcherReloadsWhenTheIniTimeChangesOnly) {
     Vs5Platform::SetLastWriteTime(home / "vistrel5.ini", stamp + 10000000);
     EXPECT_TRUE(WaitFor([&] { return reloads() == 2; }));
 
+    stop.Set();
+}
+
+TEST(Configuration, WatcherReloadsWhileAnotherFileKeepsChanging) {
+    vstest::TempDir home;
+    WriteFile(home / "vistrel5.ini", "[Server]\nKeepLogDay=5\n");
+    Configuration config;
+    config.Load(home.path());
+    Vs5Platform::ManualResetEvent stop;
+    config.StartWatcher(stop);
+    // Another program writes a file beside the INI file several times a second.
+    std::atomic<bool> done{false};
+    std::thread busy([&] {
+        for (int i = 0; !done && i < 200; ++i) {
+            WriteFile(home / "busy.txt", std::to_string(i));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WriteFile(home / "vistrel5.ini", "[Server]\nKeepLogDay=6\n");
+    EXPECT_TRUE(WaitFor([&] { return config.settings()->keepLogDay == 6; }));
+    done = true;
+    busy.join();
     stop.Set();
 }

@@ -107,4 +107,7 @@ TEST(Maintenance, MinuteStepsRunOnTheirMultiples) {
     EXPECT_LT(cache.invalidations.load(), 2 * 288);  // every 5th tick, not every tick
     EXPECT_EQ(cache.reports.load(), cache.invalidations.load() / 12);
     EXPECT_TRUE(std::filesystem::exists(logs + "notes.txt"));
+    // Today's open logs are as old, but stay, and keep taking lines.
+    EXPECT_TRUE(std::filesystem::exists(folder.config().requestLog().CurrentPath()));
+    EXPECT_NE(folder.systemLog().find("Old log files have been removed\r\n"), std::string::npos);
 }
