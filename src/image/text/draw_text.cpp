@@ -18,6 +18,13 @@ namespace {
 // in 32-bit integers.
 constexpr float kMaxCoordinate = 1e6f;
 
+// A font size the text library can hold: positive, and at most the
+// coordinate limit in pixels (Pango keeps sizes in 1/1024 pixel in 32-bit
+// integers, so far larger sizes would wrap).
+bool UsableSize(float points) {
+    return points > 0 && std::isfinite(points) && points * kPixelsPerPoint <= kMaxCoordinate;
+}
+
 // Font options per rendering method. Every field is set explicitly so that
 // the user's fontconfig rendering settings cannot change the result.
 cairo_font_options_t* FontOptionsFor(uint32_t hint) {
@@ -171,7 +178,7 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
               const RectF& rect, Argb colour, uint32_t hint) {
     if (graphics.status() != Ok || text.empty())
         return;
-    if (!(style.size > 0) || !std::isfinite(style.size))
+    if (!UsableSize(style.size))
         return;
     for (float v : {rect.x, rect.y, rect.width, rect.height})
         if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
@@ -210,7 +217,7 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
 
 TextExtents MeasureText(const TextStyle& style, const std::string& text, uint32_t hint) {
     TextExtents out;
-    if (text.empty() || !(style.size > 0) || !std::isfinite(style.size))
+    if (text.empty() || !UsableSize(style.size))
         return out;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     cairo_t* cr = cairo_create(surface);
