@@ -2,6 +2,8 @@
 // onto another.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "image/base_image.h"
 #include "image_test_util.h"
 
@@ -70,6 +72,14 @@ TEST(ImageObject, DrawImageAtPlacesClipsAndBlendsByOpacity) {
     EXPECT_EQ(At(base, 0, 0), 0xFF0000FFu);
     base.DrawImageAt(base, 5, 5, 255);
     EXPECT_EQ(At(base, 5, 5), 0xFF0000FFu);
+    // Placements at the ends of the int range draw nothing and do not fail.
+    const uint32_t corner = At(base, 0, 0);
+    for (int far : {INT_MIN, INT_MAX})
+        for (int near : {0, -2, INT_MIN, INT_MAX}) {
+            base.DrawImageAt(red, far, near, 255);
+            base.DrawImageAt(red, near, far, 255);
+        }
+    EXPECT_EQ(At(base, 0, 0), corner);
 }
 
 TEST(ImageObject, DrawingLeavesPixelsOutsideTheDrawnAreaExactlyAsTheyWere) {
