@@ -2,6 +2,8 @@
 // onto three points, and the conversion back to non-premultiplied pixels.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "image/base_image.h"
 #include "image/graphics.h"
 #include "image/text/draw_text.h"
@@ -182,4 +184,25 @@ TEST(Graphics, UntouchedTranslucentPixelsKeepTheirExactValues) {
     EXPECT_GT(changed, 64 + 16 + 10);  // the rectangles and some ink
     EXPECT_EQ(At(image, 0, 0), 0xFFFF0000u);
     EXPECT_EQ(At(image, 8, 0), 0x80FFFFFFu);
+}
+
+// An image placement that is not a finite, invertible mapping draws nothing
+// and leaves the surface usable for what follows.
+TEST(Graphics, ImpossiblePlacementsDrawNothingAndLaterDrawingStillWorks) {
+    CBaseImage image, source;
+    ASSERT_EQ(image.CreateBlank(8, 8, 0xFFFFFFFF), Ok);
+    ASSERT_EQ(source.CreateBlank(2, 2, 0xFF0000FF), Ok);
+    {
+        Graphics g(*image.bitmap());
+        ImageDrawOptions options;
+        const float nan = std::nanf("");
+        g.DrawImage(source.view(), 0, 0, nan, 4, options);
+        g.DrawImage(source.view(), nan, 0, 4, 4, options);
+        g.DrawImage(source.view(), 0, 0, 4, 1e-30f, options);
+        const PointF flat[3] = {{0, 0}, {4, 0}, {8, 0}};
+        g.DrawImageOnPoints(source.view(), flat, options);
+        g.FillRectangle(6, 6, 2, 2, 0xFF00FF00);
+    }
+    EXPECT_EQ(At(image, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(At(image, 7, 7), 0xFF00FF00u);
 }
