@@ -338,3 +338,19 @@ TEST(DrawText, SizesBeyondTheLibrarysRangeDrawNothing) {
         EXPECT_EQ(MeasureText(Style("Arial", size), "Hello", 0).width, 0.0f) << size;
     }
 }
+
+// Text in a box is drawn on images of any size: only the box is opened for
+// drawing, so an image wider than 32767 pixels (the graphics library's
+// largest surface) takes boxed text like any other, and the ink stays in
+// the box.
+TEST(DrawText, BoxedTextOnAVeryWideImage) {
+    CBaseImage image;
+    Draw(image, 40000, 40, Style("Arial", 12), "Hello", RectF{39900.5f, 2, 99, 30});
+    const InkBox ink = AlphaInk(image.view(), 1);
+    EXPECT_FALSE(ink.empty());
+    EXPECT_GE(ink.left, 39900);
+    EXPECT_LE(ink.bottom, 32);
+    // A box wholly outside the image draws nothing.
+    Draw(image, 40000, 40, Style("Arial", 12), "Hello", RectF{40000, 0, 50, 30});
+    EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
+}

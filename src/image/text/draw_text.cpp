@@ -6,6 +6,7 @@
 
 #include <pango/pangocairo.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "image/text/font_family.h"
@@ -244,6 +245,24 @@ void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text
     Bitmap* bitmap = image.bitmap();
     if (!bitmap)
         return;
+    for (float v : {rect.x, rect.y, rect.width, rect.height})
+        if (!std::isfinite(v))
+            return;
+    if (rect.width > 0 && rect.height > 0) {
+        // Boxed text is clipped to its box, so only the box's pixels are
+        // opened for drawing: cheaper on large images, and possible on
+        // images larger than a drawing surface can be.
+        auto pixel = [](double v, int limit) {
+            return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(limit) + 1));
+        };
+        const int x0 = pixel(std::floor(rect.x), bitmap->width());
+        const int y0 = pixel(std::floor(rect.y), bitmap->height());
+        const int x1 = pixel(std::ceil(double(rect.x) + rect.width), bitmap->width());
+        const int y1 = pixel(std::ceil(double(rect.y) + rect.height), bitmap->height());
+        Graphics graphics(*bitmap, x0, y0, x1 - x0, y1 - y0);
+        DrawText(graphics, style, text, rect, colour, hint);
+        return;
+    }
     Graphics graphics(*bitmap);
     DrawText(graphics, style, text, rect, colour, hint);
 }
