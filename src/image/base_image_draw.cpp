@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "image/base_image.h"
-#include "image/graphics.h"
+#include "image/blend/source_over.h"
 #include "image/resample.h"
 
 namespace Vs4Image {
@@ -10,20 +10,15 @@ namespace Vs4Image {
 void CBaseImage::DrawImageAt(const CBaseImage& other, int x, int y, uint32_t opacity) {
     if (!HasBitmap() || !other.HasBitmap())
         return;
-    // Drawing an image onto itself reads a copy: the target changes form
-    // while it is drawn on.
+    // Drawing an image onto itself reads a copy: the target changes while
+    // it is drawn on.
     std::unique_ptr<Bitmap> selfCopy = &other == this ? bitmap()->Clone() : nullptr;
     if (&other == this && !selfCopy)
         return;
     const PixelView source = selfCopy ? selfCopy->view() : other.view();
-    ImageDrawOptions options;
-    options.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
-    // At its own size on whole pixels the source is copied, never filtered.
-    options.interpolation = kInterpolationNearestNeighbor;
-    // Only the covered area is converted to Cairo's form and back.
-    Graphics g(*bitmap(), x, y, other.width(), other.height());
-    g.DrawImage(source, static_cast<float>(x), static_cast<float>(y),
-                static_cast<float>(other.width()), static_cast<float>(other.height()), options);
+    // At its own size on whole pixels the source is composited pixel by
+    // pixel, never filtered, on images of any size.
+    CompositeOver(view(), source, x, y, static_cast<uint8_t>(opacity > 255 ? 255 : opacity));
 }
 
 void CBaseImage::DrawImageScaled(const CBaseImage& other, int width, int height, uint32_t opacity,
@@ -40,12 +35,8 @@ void CBaseImage::DrawImageScaled(const CBaseImage& other, int width, int height,
     if (ResampleWindow(other.view(), width, height, 0, 0, scaled->view(),
                        ClampInterpolationMode(interpolationMode)) != Ok)
         return;
-    ImageDrawOptions options;
-    options.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
-    options.interpolation = kInterpolationNearestNeighbor;
-    Graphics g(*bitmap(), 0, 0, visibleWidth, visibleHeight);
-    g.DrawImage(scaled->view(), 0, 0, static_cast<float>(visibleWidth),
-                static_cast<float>(visibleHeight), options);
+    CompositeOver(view(), scaled->view(), 0, 0,
+                  static_cast<uint8_t>(opacity > 255 ? 255 : opacity));
 }
 
 }  // namespace Vs4Image

@@ -6,7 +6,7 @@
 
 #include "image/base_image.h"
 #include "image/bitmap_area.h"
-#include "image/graphics.h"
+#include "image/blend/source_over.h"
 
 namespace Vs4Image {
 
@@ -40,13 +40,10 @@ Status CBaseImage::Crop(int x, int y, int width, int height, Argb background) {
         FillView(canvas->view(), 0);
         CopyView(inside->view(), canvas->view(), at[0], at[1]);
     } else {
+        // The inside is drawn over the background at whole pixels, pixel by
+        // pixel, so that images of any size work.
         FillView(canvas->view(), background);
-        Graphics g(*canvas, at[0], at[1], inside->width(), inside->height());
-        ImageDrawOptions options;
-        options.interpolation = kInterpolationNearestNeighbor;
-        g.DrawImage(inside->view(), static_cast<float>(at[0]), static_cast<float>(at[1]),
-                    static_cast<float>(inside->width()), static_cast<float>(inside->height()),
-                    options);
+        CompositeOver(canvas->view(), inside->view(), at[0], at[1], 255);
     }
     ReplaceBitmap(std::move(canvas));
     return Ok;

@@ -4,7 +4,7 @@
 
 #include "image/base_image.h"
 #include "image/bitmap_area.h"
-#include "image/graphics.h"
+#include "image/blend/source_over.h"
 #include "image/resample.h"
 
 namespace Vs4Image {
@@ -62,12 +62,8 @@ Status DrawScaledPart(const PixelView& source, Bitmap& canvas, int x, int y, int
                                   part->view(), mode);
         s != Ok)
         return s;
-    ImageDrawOptions options;
-    options.interpolation = kInterpolationNearestNeighbor;
-    Graphics g(canvas, static_cast<int>(x0), static_cast<int>(y0), part->width(), part->height());
-    g.DrawImage(part->view(), static_cast<float>(x0), static_cast<float>(y0),
-                static_cast<float>(part->width()), static_cast<float>(part->height()), options);
-    return g.status();
+    CompositeOver(canvas.view(), part->view(), static_cast<int>(x0), static_cast<int>(y0), 255);
+    return Ok;
 }
 
 }  // namespace

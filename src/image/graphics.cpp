@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "image/pixel_math.h"
 
@@ -13,36 +14,50 @@ void GraphicsStartup() {}
 
 void GraphicsShutdown() {}
 
+namespace {
+
+// One pixel (bytes B, G, R, A) in Cairo's premultiplied form.
+uint32_t Premultiplied(uint32_t pixel) {
+    const uint32_t a = pixel >> 24;
+    if (a == 255)
+        return pixel;
+    if (a == 0)
+        return 0;
+    return (a << 24) | (Div255(((pixel >> 16) & 0xFF) * a) << 16) |
+           (Div255(((pixel >> 8) & 0xFF) * a) << 8) | Div255((pixel & 0xFF) * a);
+}
+
+uint32_t Unpremultiplied(uint32_t pixel) {
+    const uint32_t a = pixel >> 24;
+    if (a == 255 || a == 0)
+        return pixel;
+    uint32_t out = a << 24;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const uint32_t v = (((pixel >> shift) & 0xFF) * 255u + a / 2) / a;
+        out |= (v > 255 ? 255 : v) << shift;
+    }
+    return out;
+}
+
+uint32_t* Row32(const PixelView& view, int y) {
+    return reinterpret_cast<uint32_t*>(view.row(y));
+}
+
+}  // namespace
+
 void PremultiplyInPlace(const PixelView& view) {
     for (int y = 0; y < view.height; ++y) {
-        uint8_t* p = view.row(y);
-        for (int x = 0; x < view.width; ++x, p += 4) {
-            const uint32_t a = p[3];
-            if (a == 255)
-                continue;
-            if (a == 0) {
-                p[0] = p[1] = p[2] = 0;
-                continue;
-            }
-            p[0] = static_cast<uint8_t>(Div255(p[0] * a));
-            p[1] = static_cast<uint8_t>(Div255(p[1] * a));
-            p[2] = static_cast<uint8_t>(Div255(p[2] * a));
-        }
+        uint32_t* p = Row32(view, y);
+        for (int x = 0; x < view.width; ++x)
+            p[x] = Premultiplied(p[x]);
     }
 }
 
 void UnpremultiplyInPlace(const PixelView& view) {
     for (int y = 0; y < view.height; ++y) {
-        uint8_t* p = view.row(y);
-        for (int x = 0; x < view.width; ++x, p += 4) {
-            const uint32_t a = p[3];
-            if (a == 255 || a == 0)
-                continue;
-            for (int c = 0; c < 3; ++c) {
-                const uint32_t v = (p[c] * 255u + a / 2) / a;
-                p[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
-            }
-        }
+        uint32_t* p = Row32(view, y);
+        for (int x = 0; x < view.width; ++x)
+            p[x] = Unpremultiplied(p[x]);
     }
 }
 
@@ -111,6 +126,7 @@ bool Graphics::Begin() {
     if (status_ != Ok)
         return false;
     if (!premultiplied_) {
+        KeepLossyOriginals();
         PremultiplyInPlace(area_);
         cairo_surface_mark_dirty(surface_);
         premultiplied_ = true;
@@ -122,8 +138,39 @@ void Graphics::Flush() {
     if (!premultiplied_)
         return;
     cairo_surface_flush(surface_);
-    UnpremultiplyInPlace(area_);
+    if (originals_) {
+        // A pixel still equal to its original's premultiplied form was not
+        // drawn on and gets its exact original back.
+        for (int y = 0; y < area_.height; ++y) {
+            uint32_t* p = Row32(area_, y);
+            const uint32_t* o = originals_.get() + static_cast<size_t>(y) * area_.width;
+            for (int x = 0; x < area_.width; ++x)
+                p[x] = p[x] == Premultiplied(o[x]) ? o[x] : Unpremultiplied(p[x]);
+        }
+        originals_.reset();
+    } else {
+        UnpremultiplyInPlace(area_);
+    }
     premultiplied_ = false;
+}
+
+void Graphics::KeepLossyOriginals() {
+    originals_.reset();
+    bool lossy = false;
+    for (int y = 0; y < area_.height && !lossy; ++y) {
+        const uint32_t* p = Row32(area_, y);
+        for (int x = 0; x < area_.width && !lossy; ++x)
+            lossy = p[x] < 0xFF000000u && Unpremultiplied(Premultiplied(p[x])) != p[x];
+    }
+    if (!lossy)
+        return;
+    // Without the memory the drawing still works, with the plain round trip.
+    originals_.reset(new (std::nothrow) uint32_t[static_cast<size_t>(area_.width) * area_.height]);
+    if (!originals_)
+        return;
+    for (int y = 0; y < area_.height; ++y)
+        memcpy(originals_.get() + static_cast<size_t>(y) * area_.width, area_.row(y),
+               static_cast<size_t>(area_.width) * 4);
 }
 
 void Graphics::FillRectangle(int x, int y, int w, int h, Argb colour) {

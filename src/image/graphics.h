@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "image/bitmap.h"
 #include "image/colour/colour_matrix.h"
@@ -95,6 +96,11 @@ public:
 private:
     void Open();
     bool Begin();  // false when the surface is unusable
+    // Copies the area when some of its pixels would not survive the round
+    // trip through the premultiplied form (translucent colour below the
+    // alpha's precision, colour under alpha 0), so that Flush can give the
+    // pixels no drawing touched their exact values back.
+    void KeepLossyOriginals();
     cairo_surface_t* MakeSourceSurface(const PixelView& source, const ImageDrawOptions& options,
                                        uint8_t** buffer);
 
@@ -104,7 +110,8 @@ private:
     PixelView area_;  // the part of the bitmap this surface covers
     int areaX_ = 0;
     int areaY_ = 0;
-    bool premultiplied_ = false;  // the target currently holds Cairo's form
+    bool premultiplied_ = false;             // the target currently holds Cairo's form
+    std::unique_ptr<uint32_t[]> originals_;  // the area before Begin, when kept
     Status status_ = Ok;
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;

@@ -66,6 +66,16 @@ bool OnlyScalesAlpha(const ColourMatrix& m, float* factor) {
     return true;
 }
 
+// A mapping Cairo can use: finite in every entry (its own check lets a
+// not-a-number scale or offset through) and invertible.
+bool Invertible(const cairo_matrix_t& m) {
+    for (double v : {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0})
+        if (!std::isfinite(v))
+            return false;
+    cairo_matrix_t check = m;
+    return cairo_matrix_invert(&check) == CAIRO_STATUS_SUCCESS;
+}
+
 }  // namespace
 
 cairo_surface_t* Graphics::MakeSourceSurface(const PixelView& source,
@@ -127,14 +137,20 @@ void PaintSource(cairo_t* cr, cairo_surface_t* surface, const ImageDrawOptions& 
 
 void Graphics::DrawImage(const PixelView& source, float x, float y, float w, float h,
                          const ImageDrawOptions& options) {
-    if (source.empty() || w == 0 || h == 0 || !Begin())
+    if (source.empty() || w == 0 || h == 0)
+        return;
+    // A placement Cairo cannot invert (a size or position that is not a
+    // finite number, or one too small to map back) would put the context
+    // into a lasting error state and lose every later drawing on it.
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, w / source.width, 0, 0, h / source.height, x, y);
+    if (!Invertible(m) || !Begin())
         return;
     uint8_t* buffer = nullptr;
     cairo_surface_t* surface = MakeSourceSurface(source, options, &buffer);
     if (surface) {
         cairo_save(cr_);
-        cairo_translate(cr_, x, y);
-        cairo_scale(cr_, w / source.width, h / source.height);
+        cairo_transform(cr_, &m);
         PaintSource(cr_, surface, options, source.width, source.height);
         cairo_restore(cr_);
         cairo_surface_destroy(surface);
@@ -153,8 +169,7 @@ void Graphics::DrawImageOnPoints(const PixelView& source, const PointF points[3]
                       (points[1].y - points[0].y) / source.width,
                       (points[2].x - points[0].x) / source.height,
                       (points[2].y - points[0].y) / source.height, points[0].x, points[0].y);
-    cairo_matrix_t check = m;
-    if (cairo_matrix_invert(&check) != CAIRO_STATUS_SUCCESS)
+    if (!Invertible(m))
         return;
     uint8_t* buffer = nullptr;
     cairo_surface_t* surface = MakeSourceSurface(source, options, &buffer);

@@ -211,22 +211,33 @@ Status ResampleWindow(const PixelView& source, int outWidth, int outHeight, int 
     if (!BuildWeights(source.width, outWidth, offsetX, target.width, kernel, horizontal) ||
         !BuildWeights(source.height, outHeight, offsetY, target.height, kernel, vertical))
         return OutOfMemory;
-    const auto [lo, hi] = std::minmax_element(vertical.index.begin(), vertical.index.end());
-    const int firstRow = *lo, rows = *hi - *lo + 1;
+    // Horizontally filtered source rows are kept in as many slots as the
+    // vertical kernel has taps, slot = row % taps: the rows one output row
+    // needs lie in a run of at most that many, so a slot is only refilled
+    // when the window has moved on. The memory is a few lines, however many
+    // source rows the window spans.
+    const int slots = vertical.taps;
     const size_t lineValues = static_cast<size_t>(target.width) * 4;
     std::vector<uint16_t> premultiplied, intermediate;
+    std::vector<int> slotRow(static_cast<size_t>(slots), -1);
     std::vector<int32_t> acc;
     try {
         premultiplied.resize(static_cast<size_t>(source.width) * 4);
-        intermediate.resize(lineValues * rows);
+        intermediate.resize(lineValues * slots);
         acc.resize(lineValues);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
-    for (int r = 0; r < rows; ++r) {
-        PremultiplyRow(source.row(firstRow + r), source.width, premultiplied.data());
-        FilterRow(premultiplied.data(), horizontal, target.width, &intermediate[lineValues * r]);
-    }
+    auto filteredRow = [&](int row) {
+        const int slot = row % slots;
+        uint16_t* line = &intermediate[lineValues * slot];
+        if (slotRow[slot] != row) {
+            PremultiplyRow(source.row(row), source.width, premultiplied.data());
+            FilterRow(premultiplied.data(), horizontal, target.width, line);
+            slotRow[slot] = row;
+        }
+        return static_cast<const uint16_t*>(line);
+    };
     for (int y = 0; y < target.height; ++y) {
         std::fill(acc.begin(), acc.end(), kWeightOne / 2);
         for (int t = 0; t < vertical.taps; ++t) {
@@ -234,7 +245,7 @@ Status ResampleWindow(const PixelView& source, int outWidth, int outHeight, int 
             const int32_t w = vertical.weight[k];
             if (w == 0)
                 continue;
-            const uint16_t* line = &intermediate[lineValues * (vertical.index[k] - firstRow)];
+            const uint16_t* line = filteredRow(vertical.index[k]);
             for (size_t i = 0; i < lineValues; ++i)
                 acc[i] += w * line[i];
         }

@@ -258,3 +258,36 @@ TEST(ApplyFrame, FailuresLeaveTheImage) {
     CBaseImage none;
     EXPECT_EQ(ApplyFrame(none, dir.path(), "outside"), WrongState);
 }
+
+// Piece sizes and inner-area numbers at the ends of the 32-bit range are
+// taken in stride: no arithmetic on them may overflow, and the frame is
+// still drawn from what lies on the image.
+TEST(ApplyFrame, EnormousPieceNumbers) {
+    vstest::TempDir dir;
+    SaveBoxPicture(dir / "box.png");
+    vstest::WriteFile(dir / "huge.xml", R"(<frame src="box.png">
+  <lefttop x="0" y="0" width="-2147483648" height="-2147483648" drawx="2147483647" drawy="-2147483648"/>
+  <righttop x="60" y="0" width="-2147483648" height="2147483647"/>
+  <rightbottom x="60" y="60" width="-2147483648" height="-2147483648" drawx="2147483647" drawy="2147483647"/>
+  <leftbottom x="0" y="60" width="-2147483648" height="-2147483648"/>
+  <leftcenter x="0" y="30" width="30" height="2147483647" repeat="true"/>
+  <topcenter x="30" y="0" width="2147483647" height="30" repeat="true"/>
+  <rightcenter x="60" y="30" width="2147483647" height="1" repeat="true"/>
+  <bottomcenter x="30" y="60" width="1" height="2147483647" repeat="true"/>
+</frame>)");
+    vstest::WriteFile(dir / "big.xml", R"(<frame src="box.png">
+  <lefttop x="0" y="0" width="2147483647" height="2147483647" drawx="-2147483648" drawy="-2147483648"/>
+  <righttop x="60" y="0" width="2147483647" height="2147483647"/>
+  <rightbottom x="60" y="60" width="2147483647" height="2147483647" drawx="-2147483648" drawy="-2147483648"/>
+  <leftbottom x="0" y="60" width="2147483647" height="2147483647"/>
+  <leftcenter x="0" y="30" width="30" height="1" repeat="true"/>
+  <topcenter x="30" y="0" width="1" height="30" repeat="true"/>
+</frame>)");
+    for (const char* name : {"huge", "big"}) {
+        CBaseImage photo;
+        MakePhoto(photo, 40, 30);
+        EXPECT_EQ(ApplyFrame(photo, dir.path(), name), Ok) << name;
+        EXPECT_EQ(photo.width(), 40);
+        EXPECT_EQ(photo.height(), 30);
+    }
+}

@@ -117,3 +117,32 @@ TEST(Captcha, NoBitmapAndCellsOutsideTheImage) {
     EXPECT_EQ(DrawCaptcha(image, Options("ABCDEF", 0, -2000000000)), Ok);
     EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
 }
+
+// A long text on a small image costs only the cells that show, and the cells
+// beyond the image still take their random numbers: the image and the
+// generator's state come out as for the text drawn cell by cell.
+TEST(Captcha, LongTextsDrawOnlyTheCellsThatShow) {
+    CBaseImage longText, shortText;
+    ASSERT_EQ(longText.CreateBlank(290, 300, 0xFFFFFFFF), Ok);
+    ASSERT_EQ(shortText.CreateBlank(290, 300, 0xFFFFFFFF), Ok);
+    CaptchaOptions o = Options("AB" + std::string(20000, 'W'), kCaptchaRotate);
+    o.size = 200;  // cells of 296 pixels: only the first reaches the image
+    ResetThreadRandom(3);
+    EXPECT_EQ(DrawCaptcha(longText, o), Ok);
+    const int afterLong = ThreadRandom();
+    o.text = "AB";
+    ResetThreadRandom(3);
+    EXPECT_EQ(DrawCaptcha(shortText, o), Ok);
+    for (int i = 0; i < 20000 * 4; ++i)
+        ThreadRandom();
+    EXPECT_EQ(afterLong, ThreadRandom());
+    EXPECT_TRUE(vstest::SamePixels(longText.view(), shortText.view()));
+    CBaseImage blank;
+    ASSERT_EQ(blank.CreateBlank(290, 300, 0xFFFFFFFF), Ok);
+    EXPECT_FALSE(vstest::SamePixels(longText.view(), blank.view()));  // the first cell shows
+
+    // Cells left of the image are skipped the same way.
+    o.text = std::string(20000, 'W') + "A";
+    o.leftMargin = -20000 * 296;
+    EXPECT_EQ(DrawCaptcha(longText, o), Ok);
+}

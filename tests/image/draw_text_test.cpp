@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <set>
 #include <thread>
 #include <vector>
@@ -324,4 +325,32 @@ TEST(DrawText, BadInputDrawsNothingAndDoesNotFail) {
     EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
     Draw(image, 50, 30, Style("Arial", 12), "a\xFF\xC3", RectF{2, 2, 0, 0}, 9);
     EXPECT_FALSE(AlphaInk(image.view(), 1).empty());
+}
+
+// Sizes whose pixel size the text library cannot hold (it counts in 1/1024
+// pixel in 32-bit integers) draw and measure nothing instead of text at a
+// size of the library's choosing.
+TEST(DrawText, SizesBeyondTheLibrarysRangeDrawNothing) {
+    for (float size : {2e6f, 1e9f, 1e30f, INFINITY}) {
+        CBaseImage image;
+        Draw(image, 200, 100, Style("Arial", size), "Hello", RectF{0, 0, 200, 100});
+        EXPECT_TRUE(AlphaInk(image.view(), 1).empty()) << size;
+        EXPECT_EQ(MeasureText(Style("Arial", size), "Hello", 0).width, 0.0f) << size;
+    }
+}
+
+// Text in a box is drawn on images of any size: only the box is opened for
+// drawing, so an image wider than 32767 pixels (the graphics library's
+// largest surface) takes boxed text like any other, and the ink stays in
+// the box.
+TEST(DrawText, BoxedTextOnAVeryWideImage) {
+    CBaseImage image;
+    Draw(image, 40000, 40, Style("Arial", 12), "Hello", RectF{39900.5f, 2, 99, 30});
+    const InkBox ink = AlphaInk(image.view(), 1);
+    EXPECT_FALSE(ink.empty());
+    EXPECT_GE(ink.left, 39900);
+    EXPECT_LE(ink.bottom, 32);
+    // A box wholly outside the image draws nothing.
+    Draw(image, 40000, 40, Style("Arial", 12), "Hello", RectF{40000, 0, 50, 30});
+    EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
 }

@@ -221,3 +221,24 @@ TEST(Geometry, FlipMirrorsInPlace) {
     CBaseImage empty;
     EXPECT_EQ(empty.Flip(true, true), Ok);
 }
+
+// A crop reaching outside an image wider than 32767 pixels (the graphics
+// library's largest surface) keeps the image's pixels on the background.
+TEST(Geometry, CropOutsideAVeryWideImageKeepsItsPixels) {
+    CBaseImage image;
+    Blank(image, 40000, 3, 0xFF336699);
+    VsTest::Set(image, 39999, 2, 0xFFFF0000);
+    ASSERT_EQ(image.Crop(-1, 0, 40002, 4, 0xFFFFFFFF), Ok);
+    EXPECT_EQ(image.width(), 40002);
+    EXPECT_EQ(At(image, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(At(image, 1, 0), 0xFF336699u);
+    EXPECT_EQ(At(image, 40000, 2), 0xFFFF0000u);
+    EXPECT_EQ(At(image, 40001, 2), 0xFFFFFFFFu);
+    EXPECT_EQ(At(image, 5, 3), 0xFFFFFFFFu);
+
+    // Fitting into a box of that width draws too.
+    Blank(image, 20000, 1, 0xFF336699);
+    ASSERT_EQ(image.FitInto(40000, 4, true, 5, 0xFFFFFFFF), Ok);
+    EXPECT_EQ(At(image, 39999, 2), 0xFF336699u);
+    EXPECT_EQ(At(image, 0, 0), 0xFFFFFFFFu);
+}

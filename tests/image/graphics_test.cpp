@@ -2,8 +2,11 @@
 // onto three points, and the conversion back to non-premultiplied pixels.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "image/base_image.h"
 #include "image/graphics.h"
+#include "image/text/draw_text.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;
@@ -148,4 +151,58 @@ TEST(Graphics, PolygonsFillWithOrWithoutSmoothEdges) {
         g.FillPolygon(triangle, 2, 0xFFFF0000);  // fewer than three points: nothing
     }
     EXPECT_NEAR(int(At(image, 10, 9) & 0xFF), 128, 20);  // the diagonal is blended
+}
+
+// Drawing on part of an image leaves every pixel it does not touch exactly
+// as it was, whatever its alpha: faint and fully transparent pixels keep
+// their colour through the graphics library's premultiplied form.
+TEST(Graphics, UntouchedTranslucentPixelsKeepTheirExactValues) {
+    CBaseImage image, original;
+    VsTest::MakePattern(image, 64, 32, true);
+    VsTest::MakePattern(original, 64, 32, true);
+    for (CBaseImage* i : {&image, &original}) {
+        VsTest::Set(*i, 60, 30, 0x01C86432);  // colour far below the alpha's precision
+        VsTest::Set(*i, 61, 30, 0x00FFFFFF);  // transparent white
+    }
+    {
+        Graphics g(*image.bitmap());
+        g.FillRectangle(0, 0, 8, 8, 0xFFFF0000);
+        g.Flush();
+        g.SetRectangle(8, 0, 4, 4, 0x80FFFFFF);
+    }
+    DrawText(image, TextStyle{}, "W", RectF{20, 0, 20, 20}, 0xFF000000, 4);
+    int changed = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool drawn = (x < 12 && y < 8) || (x >= 20 && x < 40 && y < 20);
+            if (!drawn) {
+                EXPECT_EQ(At(image, x, y), At(original, x, y)) << x << "," << y;
+            } else if (At(image, x, y) != At(original, x, y)) {
+                ++changed;
+            }
+        }
+    EXPECT_GT(changed, 64 + 16 + 10);  // the rectangles and some ink
+    EXPECT_EQ(At(image, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(At(image, 8, 0), 0x80FFFFFFu);
+}
+
+// An image placement that is not a finite, invertible mapping draws nothing
+// and leaves the surface usable for what follows.
+TEST(Graphics, ImpossiblePlacementsDrawNothingAndLaterDrawingStillWorks) {
+    CBaseImage image, source;
+    ASSERT_EQ(image.CreateBlank(8, 8, 0xFFFFFFFF), Ok);
+    ASSERT_EQ(source.CreateBlank(2, 2, 0xFF0000FF), Ok);
+    {
+        Graphics g(*image.bitmap());
+        ImageDrawOptions options;
+        const float nan = std::nanf("");
+        g.DrawImage(source.view(), 0, 0, nan, 4, options);
+        g.DrawImage(source.view(), nan, 0, 4, 4, options);
+        g.DrawImage(source.view(), 0, 0, 4, 1e-30f, options);
+        const PointF flat[3] = {{0, 0}, {4, 0}, {8, 0}};
+        g.DrawImageOnPoints(source.view(), flat, options);
+        g.FillRectangle(6, 6, 2, 2, 0xFF00FF00);
+    }
+    EXPECT_EQ(At(image, 0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(At(image, 7, 7), 0xFF00FF00u);
 }

@@ -2,6 +2,8 @@
 // onto another.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "image/base_image.h"
 #include "image_test_util.h"
 
@@ -70,6 +72,14 @@ TEST(ImageObject, DrawImageAtPlacesClipsAndBlendsByOpacity) {
     EXPECT_EQ(At(base, 0, 0), 0xFF0000FFu);
     base.DrawImageAt(base, 5, 5, 255);
     EXPECT_EQ(At(base, 5, 5), 0xFF0000FFu);
+    // Placements at the ends of the int range draw nothing and do not fail.
+    const uint32_t corner = At(base, 0, 0);
+    for (int far : {INT_MIN, INT_MAX})
+        for (int near : {0, -2, INT_MIN, INT_MAX}) {
+            base.DrawImageAt(red, far, near, 255);
+            base.DrawImageAt(red, near, far, 255);
+        }
+    EXPECT_EQ(At(base, 0, 0), corner);
 }
 
 TEST(ImageObject, DrawingLeavesPixelsOutsideTheDrawnAreaExactlyAsTheyWere) {
@@ -102,4 +112,28 @@ TEST(ImageObject, DrawImageScaledStretchesOverTheRectangle) {
     ASSERT_EQ(half.CreateBlank(40, 20, 0xFFFFFFFF), Ok);
     half.DrawImageScaled(small, 40, 20, 64, 3);
     EXPECT_NEAR(int((At(half, 10, 10) >> 16) & 0xFF), 191, 2);
+}
+
+// Images wider or taller than 32767 pixels (the graphics library's largest
+// surface) are drawn like any other: at their place, over what is there.
+TEST(ImageObject, DrawingWorksOnImagesOfMoreThan32767Pixels) {
+    CBaseImage wide, tall, patch, translucent;
+    ASSERT_EQ(wide.CreateBlank(40000, 2, 0xFF0000FF), Ok);
+    ASSERT_EQ(tall.CreateBlank(2, 40000, 0xFF0000FF), Ok);
+    ASSERT_EQ(patch.CreateBlank(3, 1, 0xFFFF0000), Ok);
+    ASSERT_EQ(translucent.CreateBlank(35000, 1, 0x80FF0000), Ok);
+    wide.DrawImageAt(patch, 39998, 1, 255);
+    EXPECT_EQ(At(wide, 39999, 1), 0xFFFF0000u);
+    EXPECT_EQ(At(wide, 39997, 1), 0xFF0000FFu);
+    wide.DrawImageAt(translucent, 0, 0, 255);
+    EXPECT_NEAR(int((At(wide, 34000, 0) >> 16) & 0xFF), 128, 2);
+    EXPECT_EQ(At(wide, 35000, 0), 0xFF0000FFu);
+    tall.DrawImageAt(patch, 0, 39999, 255);
+    EXPECT_EQ(At(tall, 1, 39999), 0xFFFF0000u);
+
+    CBaseImage green;
+    ASSERT_EQ(green.CreateBlank(2, 2, 0xFF00FF00), Ok);
+    wide.DrawImageScaled(green, 40000, 1, 255, 5);
+    EXPECT_EQ(At(wide, 39999, 0), 0xFF00FF00u);
+    EXPECT_EQ(At(wide, 39999, 1), 0xFFFF0000u);
 }

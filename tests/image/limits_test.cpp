@@ -2,6 +2,8 @@
 // give a status and leave the object empty.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "image/base_image.h"
 #include "image_test_util.h"
 
@@ -78,6 +80,14 @@ TEST(Limits, MissingEmptyAndUnknownFiles) {
     VsTest::WriteBytes(dir / "text.jpg", {'h', 'e', 'l', 'l', 'o'});
     EXPECT_EQ(image.LoadFromFile(dir / "text.jpg"), UnknownImageFormat);
     EXPECT_EQ(image.LoadFromMemory(nullptr, 0), UnknownImageFormat);
+    ExpectEmpty(image);
+
+    // A file longer than any length the loader takes (32 bits) is refused
+    // before it is read into memory (the file is sparse: no disk is used).
+    const std::string huge = dir / "huge.bmp";
+    VsTest::WriteBytes(huge, {'B', 'M'});
+    std::filesystem::resize_file(huge, (uint64_t(1) << 32) + 1);
+    EXPECT_EQ(image.LoadFromFile(huge), OutOfMemory);
     ExpectEmpty(image);
 }
 

@@ -1,5 +1,8 @@
 // The resampler on known patterns, for every interpolation mode.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "image/base_image.h"
 #include "image/resample.h"
@@ -160,4 +163,27 @@ TEST(Resample, MatchesAReferenceCatmullRomResizeInsideTheEdges) {
                                       int(reference.view().pixel(x, y)[ch]));
         EXPECT_LT(total / count, c.meanTolerance) << "mode " << c.mode << " to " << size;
     }
+}
+
+// Turning a tall image into a wide one with a kernel that is not widened
+// touches only a few source rows per output row; the work memory must not
+// grow with the source rows the output spans (a 64 x 8000 image stretched to
+// 8000 x 64 once asked for 8000 filtered rows of 8000 pixels, half a
+// gigabyte). Run in a child process so that its peak memory is its own.
+TEST(Resample, WorkMemoryDoesNotGrowWithTheRowsSpanned) {
+    CBaseImage image;
+    VsTest::MakePattern(image, 64, 8000, true);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const bool ok = image.Resize(8000, 64, 3, false) == Ok && image.width() == 8000;
+        getrusage(RUSAGE_SELF, &after);
+        // ru_maxrss is in kilobytes: allow 64 MB over the result's 2 MB.
+        _exit(ok && after.ru_maxrss - before.ru_maxrss < 64 * 1024 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }

@@ -37,6 +37,10 @@ void CompositeOver(const PixelView& dst, const PixelView& src, int x, int y, uin
     const int x0 = std::max(x, 0), y0 = std::max(y, 0);
     const int x1 = std::min<int64_t>(int64_t{x} + src.width, dst.width);
     const int y1 = std::min<int64_t>(int64_t{y} + src.height, dst.height);
+    // Nothing overlaps: return before working out source positions, which
+    // could lie beyond the int range for placements far outside.
+    if (x1 <= x0 || y1 <= y0)
+        return;
     for (int dy = y0; dy < y1; ++dy) {
         uint8_t* d = dst.pixel(x0, dy);
         const uint8_t* s = src.pixel(x0 - x, dy - y);

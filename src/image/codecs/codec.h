@@ -46,7 +46,7 @@ Status EncodePng(const PixelView& image, std::vector<uint8_t>& out);
 Status EncodeBmp(const PixelView& image, std::vector<uint8_t>& out);
 
 // Reads a whole file: FileNotFound when it does not exist, Win32Error when it
-// cannot be read.
+// cannot be read, OutOfMemory when it is longer than 4 GiB.
 Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 // Writes a whole file; Win32Error when it cannot be written.
 Status WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "image/codecs/codec.h"
 
@@ -18,6 +19,12 @@ Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return S_ISDIR(st.st_mode) ? FileNotFound : Win32Error;
+    }
+    // Images are loaded from at most 4 GiB (lengths are 32-bit); a larger
+    // file is refused before anything is allocated for it.
+    if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) {
+        close(fd);
+        return OutOfMemory;
     }
     try {
         out.resize(static_cast<size_t>(st.st_size));

@@ -1,5 +1,7 @@
 // The nine-patch border: the photo shrunk into the inner area, the four sides
 // stretched or tiled between the corners, the corners on top.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "image/frame/apply_frame.h"
@@ -25,9 +27,11 @@ void DrawPiece(Graphics& g, const FramePieceImage& piece, const FramePiece& rec,
 
 // Draws one side from (x, y) over `span` pixels along it, at the piece's own
 // size across it: once stretched, or tiled at its own size and clipped to
-// the span so that the last copy is cut off.
-void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, int x, int y,
-              int span, bool alongX, const ImageDrawOptions& options) {
+// the span so that the last copy is cut off. Template numbers may reach far
+// beyond the canvas, so positions are 64-bit and only the copies that can
+// land on the canvas are drawn.
+void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, int64_t x,
+              int64_t y, int64_t span, bool alongX, const ImageDrawOptions& options) {
     if (!piece.bitmap || span <= 0)
         return;
     const float w = float(rec.width);
@@ -39,12 +43,17 @@ void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, 
             DrawPiece(g, piece, rec, float(x), float(y), w, float(span), options);
         return;
     }
-    const int step = alongX ? rec.width : rec.height;
-    if (alongX)
-        g.SetClip(x, y, span, rec.height);
-    else
-        g.SetClip(x, y, rec.width, span);
-    for (int covered = 0; covered < span; covered += step) {
+    const int64_t step = alongX ? rec.width : rec.height;
+    const int64_t start = alongX ? x : y;
+    const int64_t end = std::min<int64_t>(span, (alongX ? g.width() : g.height()) - start);
+    // The clip: the span along, the piece across, cut to the canvas.
+    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+    const int64_t x1 = std::min<int64_t>(x + (alongX ? span : rec.width), g.width());
+    const int64_t y1 = std::min<int64_t>(y + (alongX ? rec.height : span), g.height());
+    if (x1 <= x0 || y1 <= y0 || end <= 0)
+        return;
+    g.SetClip(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
+    for (int64_t covered = start < 0 ? -start / step * step : 0; covered < end; covered += step) {
         if (alongX)
             DrawPiece(g, piece, rec, float(x + covered), float(y), w, h, options);
         else
@@ -53,7 +62,7 @@ void DrawSide(Graphics& g, const FramePieceImage& piece, const FramePiece& rec, 
     g.ResetClip();
 }
 
-void DrawSides(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W, int H,
+void DrawSides(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int64_t W, int64_t H,
                const ImageDrawOptions& options) {
     const auto& p = f.pieces;
     DrawSide(g, pieces[kLeftCenter], p[kLeftCenter], 0, p[kLeftTop].height,
@@ -67,10 +76,10 @@ void DrawSides(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W,
              options);
 }
 
-void DrawCorners(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int W, int H,
+void DrawCorners(Graphics& g, const FrameTemplate& f, const Pieces& pieces, int64_t W, int64_t H,
                  const ImageDrawOptions& options) {
     const auto& p = f.pieces;
-    const int positions[4][2] = {
+    const int64_t positions[4][2] = {
         {0, 0},
         {W - p[kRightTop].width, 0},
         {W - p[kRightBottom].width, H - p[kRightBottom].height},
@@ -116,8 +125,8 @@ Status DrawNinePatchFrame(CBaseImage& image, const FrameTemplate& frame,
         const FramePiece& rb = frame.pieces[kRightBottom];
         const float left = float(lt.drawX);
         const float top = float(lt.drawY);
-        const float width = float(rb.drawX) + float(W - rb.width) - float(lt.drawX);
-        const float height = float(rb.drawY) + float(H - rb.height) - float(lt.drawY);
+        const float width = float(rb.drawX) + float(int64_t(W) - rb.width) - float(lt.drawX);
+        const float height = float(rb.drawY) + float(int64_t(H) - rb.height) - float(lt.drawY);
         if (width > 0 && height > 0)
             g.DrawImage(image.view(), left, top, width, height, options);
         DrawSides(g, frame, pieces, W, H, options);

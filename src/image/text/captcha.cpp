@@ -19,6 +19,16 @@ constexpr float kLineWidth = 2.0f;
 // One cell: the character centred in a transparent square, turned when asked.
 void DrawCell(CBaseImage& target, const CaptchaOptions& options, const std::string& character,
               int cell, int64_t x) {
+    // A cell that cannot reach the image (turned, it is at most twice as
+    // wide as it was) takes its random numbers and draws nothing, so a long
+    // text costs only the cells that show.
+    if (x >= target.width() || x + 2 * int64_t(cell) <= 0) {
+        for (int i = 0; i < 3; ++i)
+            ThreadRandom();
+        if (options.flags & kCaptchaRotate)
+            ThreadRandom();
+        return;
+    }
     CBaseImage glyph;
     if (glyph.CreateBlank(cell, cell, 0) != Ok)
         return;

@@ -6,6 +6,7 @@
 
 #include <pango/pangocairo.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "image/text/font_family.h"
@@ -17,6 +18,13 @@ namespace {
 // Layout coordinates beyond this are refused: Pango counts in 1/1024 pixel
 // in 32-bit integers.
 constexpr float kMaxCoordinate = 1e6f;
+
+// A font size the text library can hold: positive, and at most the
+// coordinate limit in pixels (Pango keeps sizes in 1/1024 pixel in 32-bit
+// integers, so far larger sizes would wrap).
+bool UsableSize(float points) {
+    return points > 0 && std::isfinite(points) && points * kPixelsPerPoint <= kMaxCoordinate;
+}
 
 // Font options per rendering method. Every field is set explicitly so that
 // the user's fontconfig rendering settings cannot change the result.
@@ -171,7 +179,7 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
               const RectF& rect, Argb colour, uint32_t hint) {
     if (graphics.status() != Ok || text.empty())
         return;
-    if (!(style.size > 0) || !std::isfinite(style.size))
+    if (!UsableSize(style.size))
         return;
     for (float v : {rect.x, rect.y, rect.width, rect.height})
         if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
@@ -210,7 +218,7 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
 
 TextExtents MeasureText(const TextStyle& style, const std::string& text, uint32_t hint) {
     TextExtents out;
-    if (text.empty() || !(style.size > 0) || !std::isfinite(style.size))
+    if (text.empty() || !UsableSize(style.size))
         return out;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     cairo_t* cr = cairo_create(surface);
@@ -237,6 +245,24 @@ void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text
     Bitmap* bitmap = image.bitmap();
     if (!bitmap)
         return;
+    for (float v : {rect.x, rect.y, rect.width, rect.height})
+        if (!std::isfinite(v))
+            return;
+    if (rect.width > 0 && rect.height > 0) {
+        // Boxed text is clipped to its box, so only the box's pixels are
+        // opened for drawing: cheaper on large images, and possible on
+        // images larger than a drawing surface can be.
+        auto pixel = [](double v, int limit) {
+            return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(limit) + 1));
+        };
+        const int x0 = pixel(std::floor(rect.x), bitmap->width());
+        const int y0 = pixel(std::floor(rect.y), bitmap->height());
+        const int x1 = pixel(std::ceil(double(rect.x) + rect.width), bitmap->width());
+        const int y1 = pixel(std::ceil(double(rect.y) + rect.height), bitmap->height());
+        Graphics graphics(*bitmap, x0, y0, x1 - x0, y1 - y0);
+        DrawText(graphics, style, text, rect, colour, hint);
+        return;
+    }
     Graphics graphics(*bitmap);
     DrawText(graphics, style, text, rect, colour, hint);
 }
