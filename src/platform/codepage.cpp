@@ -12,6 +12,12 @@ namespace {
 
 std::atomic<int> gAnsiCodePage{kDefaultAnsiCodePage};
 
+// 0 and 3 are the Windows names for "the ANSI code page" (of the system and
+// of the thread); clients send them in code-page frames.
+int ResolveCodePage(int codePage) {
+    return codePage == 0 || codePage == 3 ? AnsiCodePage() : codePage;
+}
+
 std::string IconvName(int codePage) {
     if (codePage == kUtf8CodePage)
         return "UTF-8";
@@ -70,11 +76,12 @@ int AnsiCodePage() {
 }
 
 void SetAnsiCodePage(int codePage) {
-    gAnsiCodePage.store(IsKnownCodePage(codePage) ? codePage : kDefaultAnsiCodePage,
-                        std::memory_order_relaxed);
+    bool usable = codePage != 0 && codePage != 3 && IsKnownCodePage(codePage);
+    gAnsiCodePage.store(usable ? codePage : kDefaultAnsiCodePage, std::memory_order_relaxed);
 }
 
 bool IsKnownCodePage(int codePage) {
+    codePage = ResolveCodePage(codePage);
     if (codePage == kUtf8CodePage)
         return true;
     iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
@@ -85,6 +92,7 @@ bool IsKnownCodePage(int codePage) {
 }
 
 std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
+    codePage = ResolveCodePage(codePage);
     if (codePage == kUtf8CodePage)
         return std::string(utf8);
     iconv_t cd = iconv_open(IconvName(codePage).c_str(), "UTF-8");
@@ -98,6 +106,7 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
 }
 
 std::string CodePageToUtf8(std::string_view bytes, int codePage) {
+    codePage = ResolveCodePage(codePage);
     if (codePage == kUtf8CodePage)
         return std::string(bytes);
     iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());

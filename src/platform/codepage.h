@@ -14,6 +14,8 @@ constexpr int kUtf8CodePage = 65001;
 int AnsiCodePage();
 void SetAnsiCodePage(int codePage);
 
+// Code pages 0 and 3 stand for the ANSI code page itself, as on Windows.
+
 // Encodes UTF-8 text into the given code page. Characters the code page cannot
 // hold become '?', as the Windows conversion does with its default character.
 std::string Utf8ToCodePage(std::string_view utf8, int codePage);

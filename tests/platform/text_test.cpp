@@ -50,4 +50,12 @@ TEST(CodePage, ConvertsThroughTheNamedCodePage) {
                              1252),
               "a?b");
     EXPECT_FALSE(IsKnownCodePage(123456));
+
+    // 0 and 3 mean "the ANSI code page", whichever is configured.
+    EXPECT_EQ(CodePageToUtf8("caf\xE9", 0), "caf\xC3\xA9");
+    SetAnsiCodePage(949);
+    EXPECT_EQ(CodePageToUtf8(korean, 3), "\xED\x95\x9C");
+    EXPECT_TRUE(IsKnownCodePage(0));
+    SetAnsiCodePage(0);  // not a code page of its own: the default
+    EXPECT_EQ(AnsiCodePage(), kDefaultAnsiCodePage);
 }

@@ -127,6 +127,9 @@ std::string QuerySansSerif() {
     return family;
 }
 
+// How many requested family names the catalogue remembers.
+constexpr size_t kMaxRememberedNames = 1024;
+
 class FontconfigCatalogue : public FontCatalogue {
 public:
     std::string FindFamily(const std::string& name) override {
@@ -138,6 +141,10 @@ public:
         }
         std::string family = QueryFamily(name);
         std::lock_guard<std::mutex> lock(mutex_);
+        // The names come from requests: start over rather than let a client
+        // that sends ever new names grow the table without end.
+        if (families_.size() >= kMaxRememberedNames)
+            families_.clear();
         families_.emplace(name, family);
         return family;
     }
