@@ -19,6 +19,7 @@
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo_matrix cairo_matrix_t;
 
 namespace Vs4Image {
 
@@ -101,6 +102,10 @@ private:
     // alpha's precision, colour under alpha 0), so that Flush can give the
     // pixels no drawing touched their exact values back.
     void KeepLossyOriginals();
+    // Draws the whole source through the map `m` from its pixels to the
+    // target's; nothing when the map cannot be inverted.
+    void DrawImageThrough(const PixelView& source, const cairo_matrix_t& m,
+                          const ImageDrawOptions& options);
     cairo_surface_t* MakeSourceSurface(const PixelView& source, const ImageDrawOptions& options,
                                        uint8_t** buffer);
 

@@ -139,11 +139,16 @@ void Graphics::DrawImage(const PixelView& source, float x, float y, float w, flo
                          const ImageDrawOptions& options) {
     if (source.empty() || w == 0 || h == 0)
         return;
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, w / source.width, 0, 0, h / source.height, x, y);
+    DrawImageThrough(source, m, options);
+}
+
+void Graphics::DrawImageThrough(const PixelView& source, const cairo_matrix_t& m,
+                                const ImageDrawOptions& options) {
     // A placement Cairo cannot invert (a size or position that is not a
     // finite number, or one too small to map back) would put the context
     // into a lasting error state and lose every later drawing on it.
-    cairo_matrix_t m;
-    cairo_matrix_init(&m, w / source.width, 0, 0, h / source.height, x, y);
     if (!Invertible(m) || !Begin())
         return;
     uint8_t* buffer = nullptr;
@@ -160,7 +165,7 @@ void Graphics::DrawImage(const PixelView& source, float x, float y, float w, flo
 
 void Graphics::DrawImageOnPoints(const PixelView& source, const PointF points[3],
                                  const ImageDrawOptions& options) {
-    if (source.empty() || !Begin())
+    if (source.empty())
         return;
     // The affine map taking the source's corners (0,0), (W,0), (0,H) to the
     // three points.
@@ -169,18 +174,7 @@ void Graphics::DrawImageOnPoints(const PixelView& source, const PointF points[3]
                       (points[1].y - points[0].y) / source.width,
                       (points[2].x - points[0].x) / source.height,
                       (points[2].y - points[0].y) / source.height, points[0].x, points[0].y);
-    if (!Invertible(m))
-        return;
-    uint8_t* buffer = nullptr;
-    cairo_surface_t* surface = MakeSourceSurface(source, options, &buffer);
-    if (surface) {
-        cairo_save(cr_);
-        cairo_transform(cr_, &m);
-        PaintSource(cr_, surface, options, source.width, source.height);
-        cairo_restore(cr_);
-        cairo_surface_destroy(surface);
-    }
-    delete[] buffer;
+    DrawImageThrough(source, m, options);
 }
 
 }  // namespace Vs4Image
