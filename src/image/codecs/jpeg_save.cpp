@@ -3,7 +3,10 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
+
+#include <new>
 
 #include "image/codecs/codec.h"
 #include "image/metadata/exif.h"
@@ -32,21 +35,30 @@ struct VectorDestination {
     std::vector<uint8_t>* out;
 };
 
-void InitDestination(j_compress_ptr cinfo) {
+// Grows the caller's vector by one chunk. An allocation failure must not
+// unwind through libjpeg's C frames: it becomes a libjpeg error instead.
+void Grow(j_compress_ptr cinfo) {
     auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
-    d->out->resize(d->out->size() + kChunk);
-    d->pub.next_output_byte = d->out->data() + d->out->size() - kChunk;
+    const size_t used = d->out->size();
+    // The jump out of libjpeg happens after the handler has ended.
+    bool grown = true;
+    try {
+        d->out->resize(used + kChunk);
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown)
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+    d->pub.next_output_byte = d->out->data() + used;
     d->pub.free_in_buffer = kChunk;
 }
+
+void InitDestination(j_compress_ptr cinfo) { Grow(cinfo); }
 
 boolean EmptyBuffer(j_compress_ptr cinfo) {
     // Called when the whole buffer is full, which libjpeg requires to be
     // written out entirely: grow and continue after it.
-    auto* d = reinterpret_cast<VectorDestination*>(cinfo->dest);
-    const size_t used = d->out->size();
-    d->out->resize(used + kChunk);
-    d->pub.next_output_byte = d->out->data() + used;
-    d->pub.free_in_buffer = kChunk;
+    Grow(cinfo);
     return TRUE;
 }
 

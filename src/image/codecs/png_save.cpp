@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <new>
 
 #include "image/codecs/codec.h"
 
@@ -12,7 +13,17 @@ namespace {
 
 void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
+    // An allocation failure must not unwind through libpng's C frames: it
+    // becomes a libpng error, which ends the encoding with a status.
+    // The jump out of libpng happens after the handler has ended.
+    bool grown = true;
+    try {
+        out->insert(out->end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown)
+        png_error(png, "out of memory");
 }
 
 void FlushNothing(png_structp) {}
