@@ -44,7 +44,7 @@ public:
 
 class RunningServer {
 public:
-    explicit RunningServer(const std::string& iniText) : folder_(iniText) {
+    explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
         registry_.Register("WHO", std::make_unique<WhoAmICommand>());
         registry_.Register("ECHO", std::make_unique<EchoCommand>());
         registry_.Register("THROW", std::make_unique<ThrowingCommand>());
@@ -72,6 +72,29 @@ private:
     Vs5Platform::ManualResetEvent stop_;
     std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
 };
+
+// The answer to an unknown verb: status 100, no payload.
+inline const std::vector<uint8_t> kUnknownAnswer = {'V', 'S', '4', 0, 100, 0, 0, 0, 0, 0, 0, 0};
+
+// The answer as it came over the wire.
+inline std::vector<uint8_t> Whole(const VsClient::Response& r) {
+    std::vector<uint8_t> out = {'V', 'S', '4', 0};
+    for (uint32_t v : {r.status, uint32_t(r.payload.size())})
+        for (int i = 0; i < 4; ++i)
+            out.push_back(uint8_t(v >> (8 * i)));
+    out.insert(out.end(), r.payload.begin(), r.payload.end());
+    return out;
+}
+
+// Sends one request and waits for its answer.
+inline bool Ask(VsClient::Connection& c, const char* verb, VsClient::Response& r,
+                std::vector<uint8_t> body = {}) {
+    return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 inline std::string TypedText(const VsClient::Response& r) {
     if (r.payload.size() < 2)
