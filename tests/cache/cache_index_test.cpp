@@ -104,10 +104,11 @@ TEST_F(CacheIndexTest, KeepsUnstorablePathsInMemoryOnly) {
     EXPECT_TRUE(cache_->Lookup("2:comma", found));
 }
 
-TEST_F(CacheIndexTest, AFailedSaveKeepsThePreviousIndex) {
-    const std::string old = std::string(kBom) + "9:old,/x/{old}.jpg,5\r\n";
+TEST_F(CacheIndexTest, AnInterruptedSaveKeepsThePreviousIndex) {
+    const std::string old =
+        std::string(kBom) + "9:old," + CachePath("cache0005/{old}.jpg") + ",5\r\n";
     WriteFile(CachePath("index.dat"), old);
-    AddEntry("1:new", 10);
+    const std::string path = AddEntry("1:new", 10);
 
     // The temporary file cannot be created where a folder stands.
     ASSERT_TRUE(Vs5Platform::CreateFolder(CachePath("index.dat.tmp")));
@@ -115,19 +116,13 @@ TEST_F(CacheIndexTest, AFailedSaveKeepsThePreviousIndex) {
     EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
     EXPECT_EQ(LogCount("cache index not saved, the previous one stays: create: "), 1U);
     EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
-}
+    ASSERT_EQ(rmdir(CachePath("index.dat.tmp").c_str()), 0);
 
-TEST_F(CacheIndexTest, AProcessDyingBeforeTheRenameLeavesTheOldIndex) {
-    // The forked child shares this folder and dies where a crash would hit.
+    // A process dying before the rename: the forked child shares this folder
+    // and dies where a crash would hit.
     GTEST_FLAG_SET(death_test_style, "fast");
-    const std::string old =
-        std::string(kBom) + "9:old," + CachePath("cache0005/{old}.jpg") + ",5\r\n";
-    WriteFile(CachePath("index.dat"), old);
-    const std::string path = AddEntry("1:new", 10);
-
     cache_->SetBeforeRenameHookForTesting([](const std::string&) { _exit(3); });
     EXPECT_EXIT(cache_->SaveIndex(cacheFolder()), ::testing::ExitedWithCode(3), "");
-
     EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
     EXPECT_EQ(ReadFile(CachePath("index.dat.tmp")),
               std::string(kBom) + "1:new," + path + ",10\r\n");
