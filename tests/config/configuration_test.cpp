@@ -8,6 +8,7 @@
 
 #include "platform/file_time.h"
 #include "support/temp_dir.h"
+#include "support/text_count.h"
 
 using vstest::Exists;
 using vstest::ReadFile;
@@ -125,12 +126,8 @@ TEST(Configuration, WatcherReloadsWhenTheIniTimeChangesOnly) {
     Vs5Platform::ManualResetEvent stop;
     config.StartWatcher(stop);
     auto reloads = [&] {
-        std::string text = ReadFile(config.systemLog().CurrentPath());
-        size_t n = 0;
-        for (size_t at = text.find("INI file has changed and reloaded"); at != std::string::npos;
-             at = text.find("INI file has changed and reloaded", at + 1))
-            ++n;
-        return n;
+        return vstest::CountOf(ReadFile(config.systemLog().CurrentPath()),
+                               "INI file has changed and reloaded");
     };
 
     // Another file in the module folder wakes the watcher but does not reload.

@@ -17,8 +17,9 @@ struct FilterCase {
 };
 
 void ExpectAdmits(const CIpFilter& f, const FilterCase& c) {
-    if (c.count >= 0)
+    if (c.count >= 0) {
         EXPECT_EQ(f.count(), c.count) << c.list;
+    }
     for (const std::string& a : c.allowed)
         EXPECT_TRUE(f.IsAllowed(a)) << c.list << " " << a;
     for (const std::string& a : c.refused)
