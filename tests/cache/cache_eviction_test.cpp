@@ -39,48 +39,38 @@ protected:
     static std::string Key(int i) { return std::string(1, static_cast<char>('z' - i)); }
 };
 
-TEST_F(CacheEvictionTest, StartsAtFiveMebibytesAboveTheLimit) {
+TEST_F(CacheEvictionTest, StartsAtFiveMebibytesAboveTheLimitAndEvictsTheLeastRecentlyUsed) {
     std::vector<std::string> paths = AddEntries(8);  // 4 MiB above the limit
     cache_->Invalidate();
     EXPECT_EQ(cache_->EntryCount(), 8U);
     EXPECT_EQ(LogCount("cache invalidat"), 0U);
 
-    paths.push_back(AddEntries(1).front());  // exactly 5 MiB above
-    cache_->Invalidate();
-    // Removing the fifth oldest would reach the limit: it stays.
-    EXPECT_EQ(cache_->EntryCount(), 5U);
-    EXPECT_EQ(cache_->TotalBytes(), 5 * kMiB);
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
-              (std::vector<std::string>{paths[0], paths[1], paths[2], paths[3]}));
-    for (int i = 4; i < 8; ++i)
-        EXPECT_TRUE(cache_->Peek(Key(i))) << i;
-    EXPECT_EQ(LogCount("cache invalidating: 9437184/4194304\r\n"), 1U);
-    EXPECT_EQ(LogCount("cache invalidating: step-1 : "), 1U);
-    EXPECT_EQ(LogCount("cache invalidating: step-2 : "), 1U);
-    EXPECT_EQ(LogCount("cache invalidated: 4 files added: "), 1U);
-    // The files themselves stay for the file remover thread.
-    EXPECT_TRUE(Exists(paths[0]));
-
-    // The next run waits for a new excess of 5 MiB.
-    cache_->Invalidate();
-    EXPECT_EQ(cache_->EntryCount(), 5U);
-    EXPECT_EQ(LogCount("cache invalidated"), 1U);
-}
-
-TEST_F(CacheEvictionTest, EvictsTheLeastRecentlyUsed) {
-    std::vector<std::string> paths = AddEntries(10);  // 6 MiB above the limit
+    // Recent use moves two of the oldest to the back of the line.
     AdvanceSeconds(10);
     std::string found;
     ASSERT_TRUE(cache_->Lookup(Key(2), found));
     AdvanceSeconds(1);
     ASSERT_TRUE(cache_->Lookup(Key(0), found));
-
+    paths.push_back(AddEntries(1).front());  // exactly 5 MiB above
     cache_->Invalidate();
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
-              (std::vector<std::string>{paths[1], paths[3], paths[4], paths[5], paths[6]}));
-    for (int kept : {0, 2, 7, 8, 9})
-        EXPECT_TRUE(cache_->Peek(Key(kept))) << kept;
+    // Removing the fifth least recently used would reach the limit: it stays.
+    EXPECT_EQ(cache_->EntryCount(), 5U);
     EXPECT_EQ(cache_->TotalBytes(), 5 * kMiB);
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(),
+              (std::vector<std::string>{paths[1], paths[3], paths[4], paths[5]}));
+    for (int kept : {0, 2, 6, 7, 8})
+        EXPECT_TRUE(cache_->Peek(Key(kept))) << kept;
+    EXPECT_EQ(LogCount("cache invalidating: 9437184/4194304\r\n"), 1U);
+    EXPECT_EQ(LogCount("cache invalidating: step-1 : "), 1U);
+    EXPECT_EQ(LogCount("cache invalidating: step-2 : "), 1U);
+    EXPECT_EQ(LogCount("cache invalidated: 4 files added: "), 1U);
+    // The files themselves stay for the file remover thread.
+    EXPECT_TRUE(Exists(paths[1]));
+
+    // The next run waits for a new excess of 5 MiB.
+    cache_->Invalidate();
+    EXPECT_EQ(cache_->EntryCount(), 5U);
+    EXPECT_EQ(LogCount("cache invalidated"), 1U);
 }
 
 TEST_F(CacheEvictionTest, SkipsAnEntryDroppedAfterTheSnapshot) {

@@ -8,16 +8,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
 #include "cache/result_cache.h"
 #include "config/configuration.h"
 #include "platform/module.h"
+#include "support/temp_dir.h"
+#include "support/text_count.h"
+
+using vstest::Exists;
+using vstest::ReadFile;
+using vstest::WriteFile;
 
 class CacheFixture : public ::testing::Test {
 protected:
@@ -25,19 +27,9 @@ protected:
     virtual std::string IniText() const { return "[Server]\r\nCacheSubFolders=8\r\n"; }
 
     void SetUp() override {
-        char pattern[] = "/tmp/vs_cache_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        module_ = pattern;
-        std::ofstream(module_ + "/vistrel5.ini", std::ios::binary) << IniText();
-        config_ = std::make_unique<Configuration>();
+        WriteFile(home_ / "vistrel5.ini", IniText());
         ASSERT_TRUE(config_->Load(module_));
         cache_ = MakeCache();
-    }
-
-    void TearDown() override {
-        cache_.reset();
-        config_.reset();
-        std::filesystem::remove_all(module_);
     }
 
     std::unique_ptr<ResultCache> MakeCache() {
@@ -73,26 +65,8 @@ protected:
         return path;
     }
 
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static void WriteFile(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static bool Exists(const std::string& path) {
-        struct stat st {};
-        return stat(path.c_str(), &st) == 0;
-    }
-
     std::string SystemLog() const { return ReadFile(config_->systemLog().CurrentPath()); }
-    size_t LogCount(const std::string& text) const {
-        std::string log = SystemLog();
-        size_t count = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++count;
-        return count;
-    }
+    size_t LogCount(const std::string& text) const { return vstest::CountOf(SystemLog(), text); }
 
     void AdvanceSeconds(int seconds) {
         now_.second += seconds;
@@ -103,8 +77,10 @@ protected:
     }
     double NowDate() const { return Vs5Platform::AutomationDate(now_); }
 
-    std::string module_;
-    std::unique_ptr<Configuration> config_;
-    std::unique_ptr<ResultCache> cache_;
+    // Declared in the order they are needed; destroyed the other way round.
+    vstest::TempDir home_;
+    const std::string module_ = home_.path();
+    std::unique_ptr<Configuration> config_ = std::make_unique<Configuration>();
     Vs5Platform::LocalTime now_{2026, 3, 1, 10, 0, 0, 0};
+    std::unique_ptr<ResultCache> cache_;
 };

@@ -13,18 +13,17 @@ TEST(ResultPathTest, ChoosesTheTargetByExtensionWithoutCase) {
     s.imageBmpTarget = "bt";
     s.imageGifTarget = "gt";
     s.imageTifTarget = "tt";
-    EXPECT_EQ(TargetExtension("/a/b.jpg", s), "jt");
-    EXPECT_EQ(TargetExtension("/a/B.JPG", s), "jt");
-    EXPECT_EQ(TargetExtension("/a/b.JpEg", s), "jt");
-    EXPECT_EQ(TargetExtension("/a/b.PNG", s), "pt");
-    EXPECT_EQ(TargetExtension("/a/b.Bmp", s), "bt");
-    EXPECT_EQ(TargetExtension("/a/b.GIF", s), "gt");
-    EXPECT_EQ(TargetExtension("/a/b.TIF", s), "tt");
-    EXPECT_EQ(TargetExtension("/a/b.tiff", s), "tt");
-    EXPECT_EQ(TargetExtension("/a/b.webp", s), "def");
-    EXPECT_EQ(TargetExtension("/a/b.jpg.bak", s), "def");
-    EXPECT_EQ(TargetExtension("/a/noext", s), "def");
-    EXPECT_EQ(TargetExtension("/a.png/noext", s), "def");  // the last dot is in a folder name
+    // In "/a.png/noext" the last dot is in a folder name.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> byTarget = {
+        {"jt", {"/a/b.jpg", "/a/B.JPG", "/a/b.JpEg"}},
+        {"pt", {"/a/b.PNG"}},
+        {"bt", {"/a/b.Bmp"}},
+        {"gt", {"/a/b.GIF"}},
+        {"tt", {"/a/b.TIF", "/a/b.tiff"}},
+        {"def", {"/a/b.webp", "/a/b.jpg.bak", "/a/noext", "/a.png/noext"}}};
+    for (const auto& [target, paths] : byTarget)
+        for (const std::string& path : paths)
+            EXPECT_EQ(TargetExtension(path, s), target) << path;
 }
 
 class ResultCacheTest : public CacheFixture {

@@ -8,6 +8,7 @@
 
 #include "platform/file_time.h"
 #include "support/temp_dir.h"
+#include "support/text_count.h"
 
 using vstest::Exists;
 using vstest::ReadFile;
@@ -75,34 +76,6 @@ TEST(Configuration, KeyedLookupsUseTheLowerCaseSubstringRule) {
     EXPECT_FALSE(config.FindImpersonation("/local/a.jpg", user, password));
 }
 
-TEST(Configuration, AccessPermitFillsTheIpFilter) {
-    vstest::TempDir home;
-    Configuration config;
-    config.Load(home.path());  // no INI: only 127.0.0.1
-    EXPECT_TRUE(config.ipFilter().IsAllowed("127.0.0.1"));
-    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.2"));
-
-    WriteFile(home / "vistrel5.ini", "[Server]\nAccessPermit=192.168.0.0;10.1.2.3;bogus;" +
-                                         std::string(32, '1') + ";127.0.0.1\n");
-    config.ReadSettings(false);
-    EXPECT_TRUE(config.ipFilter().IsAllowed("192.168.7.9"));
-    EXPECT_TRUE(config.ipFilter().IsAllowed("10.1.2.3"));
-    EXPECT_FALSE(config.ipFilter().IsAllowed("10.1.2.4"));
-    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // after the over-long field
-
-    std::string many = "[Server]\nAccessPermit=";
-    for (int i = 1; i <= 64; ++i)
-        many += "10.1.1." + std::to_string(i) + ";";
-    WriteFile(home / "vistrel5.ini", many + "10.2.2.2\n");
-    config.ReadSettings(false);
-    EXPECT_EQ(config.ipFilter().count(), 64);
-    EXPECT_FALSE(config.ipFilter().IsAllowed("10.2.2.2"));  // the 65th is ignored
-
-    WriteFile(home / "vistrel5.ini", "[Server]\nAccessPermit=\n");
-    config.ReadSettings(false);
-    EXPECT_FALSE(config.ipFilter().IsAllowed("127.0.0.1"));  // an empty list refuses everyone
-}
-
 TEST(Configuration, TheListenerSeesEveryReading) {
     vstest::TempDir home;
     WriteFile(home / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=1000\n");
@@ -153,12 +126,8 @@ TEST(Configuration, WatcherReloadsWhenTheIniTimeChangesOnly) {
     Vs5Platform::ManualResetEvent stop;
     config.StartWatcher(stop);
     auto reloads = [&] {
-        std::string text = ReadFile(config.systemLog().CurrentPath());
-        size_t n = 0;
-        for (size_t at = text.find("INI file has changed and reloaded"); at != std::string::npos;
-             at = text.find("INI file has changed and reloaded", at + 1))
-            ++n;
-        return n;
+        return vstest::CountOf(ReadFile(config.systemLog().CurrentPath()),
+                               "INI file has changed and reloaded");
     };
 
     // Another file in the module folder wakes the watcher but does not reload.

@@ -21,39 +21,35 @@ std::vector<uint8_t> Header(uint32_t encoding, uint32_t bodyLength, std::u16stri
     return h;
 }
 
-void AppendUtf16z(std::vector<uint8_t>& out, std::u16string_view s) {
+void AppendUtf16(std::vector<uint8_t>& out, std::u16string_view s, bool nul = true) {
     for (char16_t c : s) {
         out.push_back(uint8_t(c));
         out.push_back(uint8_t(c >> 8));
     }
-    out.push_back(0);
-    out.push_back(0);
+    if (nul)
+        out.insert(out.end(), {0, 0});
+}
+
+ParseState StateAt(const std::vector<uint8_t>& f, size_t n, uint64_t max = kMax) {
+    return ParseRequestFrame(f.data(), n, max).state;
 }
 
 }  // namespace
 
 TEST(RequestFrame, EmptyFramesCompleteAtTheirLength) {
-    std::vector<uint8_t> utf16 = Header(400, 0);
-    for (size_t n = 0; n < 36; ++n) {
-        ParseResult r = ParseRequestFrame(utf16.data(), n, kMax);
-        EXPECT_EQ(r.state, ParseState::kNeedMore) << n;
-        EXPECT_EQ(r.available, n);
-        EXPECT_EQ(r.frameLength, 0u);
-    }
-    ParseResult done = ParseRequestFrame(utf16.data(), 36, kMax);
-    EXPECT_EQ(done.state, ParseState::kComplete);
-    EXPECT_EQ(done.frameLength, 36u);
-
     // Every encoding but 400 carries a code page the body length leaves out.
-    for (uint32_t encoding : {401u, 0u, 7u}) {
+    for (auto [encoding, length] : {std::pair{400u, 36u}, {401u, 40u}, {0u, 40u}, {7u, 40u}}) {
         std::vector<uint8_t> f = Header(encoding, 0);
-        f.resize(40, 0);
-        for (size_t n = 36; n < 40; ++n) {
+        f.resize(length, 0);
+        for (size_t n = 0; n < length; ++n) {
             ParseResult r = ParseRequestFrame(f.data(), n, kMax);
-            EXPECT_EQ(r.state, ParseState::kNeedMore);
-            EXPECT_EQ(r.frameLength, 40u);
+            EXPECT_EQ(r.state, ParseState::kNeedMore) << encoding << " " << n;
+            EXPECT_EQ(r.available, n);
+            EXPECT_EQ(r.frameLength, n < 36 ? 0u : length);
         }
-        EXPECT_EQ(ParseRequestFrame(f.data(), 40, kMax).state, ParseState::kComplete);
+        ParseResult done = ParseRequestFrame(f.data(), length, kMax);
+        EXPECT_EQ(done.state, ParseState::kComplete) << encoding;
+        EXPECT_EQ(done.frameLength, length);
     }
 }
 
@@ -62,17 +58,8 @@ TEST(RequestFrame, ByteByByteThenTheNextFrameIsLeftAlone) {
     bytes.resize(46, 0xAB);
     std::vector<uint8_t> second = Header(401, 2);
     bytes.insert(bytes.end(), second.begin(), second.end());
-
-    std::vector<uint8_t> received;
-    size_t completions = 0;
-    for (size_t i = 0; i < 46; ++i) {
-        received.push_back(bytes[i]);
-        ParseResult r = ParseRequestFrame(received.data(), received.size(), kMax);
-        if (r.state == ParseState::kComplete)
-            ++completions;
-        EXPECT_EQ(r.state == ParseState::kComplete, i == 45) << i;
-    }
-    EXPECT_EQ(completions, 1u);
+    for (size_t n = 1; n <= 46; ++n)
+        EXPECT_EQ(StateAt(bytes, n) == ParseState::kComplete, n == 46) << n;
 
     // Two frames in one segment: the first completes on its own length, and
     // the rest is the start of the next request.
@@ -86,7 +73,7 @@ TEST(RequestFrame, ByteByByteThenTheNextFrameIsLeftAlone) {
 
 TEST(RequestFrame, OversizedAnnouncementIsRefusedBeforeTheBodyArrives) {
     std::vector<uint8_t> h = Header(400, 1048576);
-    EXPECT_EQ(ParseRequestFrame(h.data(), 36, 1048576 + 36).state, ParseState::kNeedMore);
+    EXPECT_EQ(StateAt(h, 36, 1048576 + 36), ParseState::kNeedMore);
     ParseResult r = ParseRequestFrame(h.data(), 36, 1048576 + 35);
     EXPECT_EQ(r.state, ParseState::kTooLarge);
     EXPECT_EQ(r.frameLength, 1048612u);
@@ -101,16 +88,15 @@ TEST(RequestFrame, OversizedAnnouncementIsRefusedBeforeTheBodyArrives) {
 TEST(RequestFrame, WorkedExampleOf58Bytes) {
     std::vector<uint8_t> frame = Header(400, 22);
     WriteU32(frame.data(), 0x12345678);  // magic: not examined
-    AppendUtf16z(frame, u"abcde");
-    AppendUtf16z(frame, u"x=1");
-    AppendUtf16z(frame, u"");
+    AppendUtf16(frame, u"abcde");
+    AppendUtf16(frame, u"x=1");
+    AppendUtf16(frame, u"");
     ASSERT_EQ(frame.size(), 58u);
-    const uint8_t expectHead[] = {0x90, 0x01, 0, 0, 0x47, 0, 0x45, 0, 0x54, 0, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(frame.begin() + 4, frame.begin() + 16),
-              std::vector<uint8_t>(std::begin(expectHead), std::end(expectHead)));
+              (std::vector<uint8_t>{0x90, 0x01, 0, 0, 0x47, 0, 0x45, 0, 0x54, 0, 0, 0}));
     EXPECT_EQ(frame[32], 0x16);
 
-    EXPECT_EQ(ParseRequestFrame(frame.data(), 57, kMax).state, ParseState::kNeedMore);
+    EXPECT_EQ(StateAt(frame, 57), ParseState::kNeedMore);
     ParseResult r = ParseRequestFrame(frame.data(), 58, kMax);
     ASSERT_EQ(r.state, ParseState::kComplete);
     EXPECT_EQ(r.frameLength, 58u);
@@ -134,34 +120,28 @@ TEST(RequestFrame, VerbIsBoundedByItsField) {
     std::vector<uint8_t> h = Header(400, 0, u"ABCDEFGHIJKL");  // 12 units, no NUL
     WriteU32(h.data() + 32, 0x00410041);  // the body length field must not join it
     EXPECT_EQ(DecodeRequestHeader(h.data()).verb, u"ABCDEFGHIJKL");
-    std::vector<uint8_t> empty = Header(400, 0, u"");
-    EXPECT_EQ(DecodeRequestHeader(empty.data()).verb, u"");
+    EXPECT_EQ(DecodeRequestHeader(Header(400, 0, u"").data()).verb, u"");
     std::vector<uint8_t> tail = Header(400, 0, u"GET");
     WriteU16(tail.data() + 16, u'X');  // bytes after the NUL are ignored
     EXPECT_EQ(DecodeRequestHeader(tail.data()).verb, u"GET");
 }
 
-TEST(BodyStrings, CodePageStringsAreConverted) {
-    std::vector<uint8_t> frame = Header(401, 0);
+TEST(BodyStrings, CodePagesMissingStringsAndTruncatedBodies) {
+    // C7 D1 is U+D55C in code page 949.
+    std::vector<uint8_t> frame = Header(401, 11);
     frame.resize(40);
     WriteU32(frame.data() + 36, 949);
-    // C7 D1 is U+D55C in code page 949.
-    const uint8_t body[] = {'C', ':', '/', 0xC7, 0xD1, 0, 'w', '=', '1', 0, 0};
-    frame.insert(frame.end(), std::begin(body), std::end(body));
-    WriteU32(frame.data() + 32, sizeof(body));
+    frame.insert(frame.end(), {'C', ':', '/', 0xC7, 0xD1, 0, 'w', '=', '1', 0, 0});
     BodyStringReader r(frame.data(), frame.size());
     ASSERT_TRUE(r.hasStrings());
     EXPECT_EQ(r.codePage(), 949);
     EXPECT_EQ(r.first(), u"C:/\uD55C");
     EXPECT_EQ(r.second(), u"w=1");
     EXPECT_EQ(r.third(), u"");
-}
 
-TEST(BodyStrings, NoStringsAndTruncatedBodies) {
     std::vector<uint8_t> other = Header(402, 4);
     other.resize(44, 'a');
     EXPECT_FALSE(BodyStringReader(other.data(), other.size()).hasStrings());
-
     std::vector<uint8_t> unknownPage = Header(401, 2);
     unknownPage.resize(42, 'a');
     WriteU32(unknownPage.data() + 36, 12345);
@@ -169,27 +149,16 @@ TEST(BodyStrings, NoStringsAndTruncatedBodies) {
 
     // A string without its NUL ends with the frame; the missing ones are empty.
     std::vector<uint8_t> open = Header(400, 6);
-    for (char16_t c : u"abc") {
-        if (c == 0)
-            break;
-        open.push_back(uint8_t(c));
-        open.push_back(0);
-    }
-    BodyStringReader r(open.data(), open.size());
-    ASSERT_TRUE(r.hasStrings());
-    EXPECT_EQ(r.first(), u"abc");
-    EXPECT_EQ(r.second(), u"");
-    EXPECT_EQ(r.third(), u"");
-
+    AppendUtf16(open, u"abc", false);
     std::vector<uint8_t> cp = Header(401, 3);
     cp.resize(40);
     WriteU32(cp.data() + 36, 65001);
-    cp.push_back('x');
-    cp.push_back(0);
-    cp.push_back('y');
-    BodyStringReader c(cp.data(), cp.size());
-    ASSERT_TRUE(c.hasStrings());
-    EXPECT_EQ(c.first(), u"x");
-    EXPECT_EQ(c.second(), u"y");
-    EXPECT_EQ(c.third(), u"");
+    cp.insert(cp.end(), {'x', 0, 'y'});
+    for (auto [f, first, second] : {std::tuple{&open, u"abc", u""}, {&cp, u"x", u"y"}}) {
+        BodyStringReader b(f->data(), f->size());
+        ASSERT_TRUE(b.hasStrings());
+        EXPECT_EQ(b.first(), first);
+        EXPECT_EQ(b.second(), second);
+        EXPECT_EQ(b.third(), u"");
+    }
 }

@@ -5,12 +5,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "server/test_folder.h"
+#include "support/text_count.h"
 
 using namespace Vs5Server;
+using vstest::CountOf;
 
 namespace {
 
@@ -26,8 +27,13 @@ public:
 };
 
 std::string Touch(const std::string& path) {
-    std::ofstream(path) << "x";
+    vstest::WriteFile(path, "x");
     return path;
+}
+
+void WaitUntil(const std::function<bool()>& done) {
+    while (!done())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 }  // namespace
@@ -46,17 +52,12 @@ TEST(FileRemover, PassDeletesSkipsMissingAndRequeuesFailures) {
     queue.Push(Touch(base + "b.jpg"));
 
     EXPECT_EQ(RemoveQueuedFiles(queue, folder.config(), 0), 2);
-    EXPECT_FALSE(std::filesystem::exists(base + "a.jpg"));
-    EXPECT_FALSE(std::filesystem::exists(base + "b.jpg"));
+    EXPECT_FALSE(vstest::Exists(base + "a.jpg"));
+    EXPECT_FALSE(vstest::Exists(base + "b.jpg"));
     EXPECT_EQ(queue.Snapshot(), (std::vector<std::string>{stuck}));
-
     // The failing path is tried again within the same pass, up to the limit.
-    std::string log = folder.systemLog();
-    std::string line = stuck + " was not deleted(21).\r\n";
-    size_t count = 0;
-    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
-        ++count;
-    EXPECT_EQ(count, size_t(kFilesPerPass - 4));
+    EXPECT_EQ(CountOf(folder.systemLog(), stuck + " was not deleted(21).\r\n"),
+              size_t(kFilesPerPass - 4));
 }
 
 TEST(FileRemover, ThreadDeletesQueuedFilesAndReportsTheTotal) {
@@ -66,23 +67,18 @@ TEST(FileRemover, ThreadDeletesQueuedFilesAndReportsTheTotal) {
     cache.queue.Push(Touch(base + "1.jpg"));
     cache.queue.Push(Touch(base + "2.jpg"));
     Vs5Platform::ManualResetEvent stop, quit;
-    HousekeepingTimings timings;
-    timings.removerFirstSleepMs = 0;
-    timings.removerPassMs = 5;
-    timings.removerGapMs = 0;
-    timings.removerReportMs = 0;
+    HousekeepingTimings timings{
+        .removerFirstSleepMs = 0, .removerPassMs = 5, .removerGapMs = 0, .removerReportMs = 0};
     std::thread t(FileRemoverThread, StopEvents{stop, quit}, std::ref(folder.config()), &cache,
                   timings);
-    while (folder.systemLog().find("The total number of files deleted are 2.\r\n") ==
-           std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::string total = "The total number of files deleted are 2.\r\n";
+    WaitUntil([&] { return CountOf(folder.systemLog(), total) > 0; });
     stop.Set();
     t.join();
     EXPECT_EQ(cache.queue.size(), 0u);
-    EXPECT_FALSE(std::filesystem::exists(base + "1.jpg"));
+    EXPECT_FALSE(vstest::Exists(base + "1.jpg"));
     // The total is written once until it grows again.
-    std::string log = folder.systemLog();
-    EXPECT_EQ(log.find("deleted are"), log.rfind("deleted are"));
+    EXPECT_EQ(CountOf(folder.systemLog(), "deleted are"), 1u);
 }
 
 TEST(Maintenance, MinuteStepsRunOnTheirMultiples) {
@@ -94,20 +90,17 @@ TEST(Maintenance, MinuteStepsRunOnTheirMultiples) {
     Touch(logs + "notes.txt");
     CountingCache cache;
     Vs5Platform::ManualResetEvent stop, quit;
-    HousekeepingTimings timings;
-    timings.minuteMs = 2;
     std::thread t(MaintenanceThread, StopEvents{stop, quit}, std::ref(folder.config()), &cache,
-                  timings);
-    while (std::filesystem::exists(logs + "old.log"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                  HousekeepingTimings{.minuteMs = 2});
+    WaitUntil([&] { return !vstest::Exists(logs + "old.log"); });
     quit.Set();
     t.join();
     // 1440 ticks, and a few more before the quit was seen.
     EXPECT_GE(cache.invalidations.load(), 288);
     EXPECT_LT(cache.invalidations.load(), 2 * 288);  // every 5th tick, not every tick
     EXPECT_EQ(cache.reports.load(), cache.invalidations.load() / 12);
-    EXPECT_TRUE(std::filesystem::exists(logs + "notes.txt"));
+    EXPECT_TRUE(vstest::Exists(logs + "notes.txt"));
     // Today's open logs are as old, but stay, and keep taking lines.
-    EXPECT_TRUE(std::filesystem::exists(folder.config().requestLog().CurrentPath()));
-    EXPECT_NE(folder.systemLog().find("Old log files have been removed\r\n"), std::string::npos);
+    EXPECT_TRUE(vstest::Exists(folder.config().requestLog().CurrentPath()));
+    EXPECT_EQ(CountOf(folder.systemLog(), "Old log files have been removed\r\n"), 1u);
 }

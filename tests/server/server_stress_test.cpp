@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -11,7 +12,27 @@ using namespace ServerTest;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
 
+namespace {
+
+// What a client does on one connection: a whole request, a header announcing
+// 512 KiB and nothing more, a large frame then one and a half small ones, a
+// 4 GiB announcement, or nothing at all.
+std::vector<std::vector<uint8_t>> ClientBehaviours() {
+    auto announced = BuildRequestFrame("ECHO", 400, {});
+    announced[34] = 0x08;
+    auto piled = BuildRequestFrame("ECHO", 400, std::vector<uint8_t>(3000, 7));
+    auto small = BuildRequestFrame("NOPE", 401, {1}, 1252);
+    piled.insert(piled.end(), small.begin(), small.end());
+    piled.insert(piled.end(), small.begin(), small.begin() + 20);
+    auto huge = BuildRequestFrame("ECHO", 400, {});
+    huge[35] = 0xFF;
+    return {BuildRequestFrame("ECHO", 400, {1, 2, 3}), announced, piled, huge, {}};
+}
+
+}  // namespace
+
 TEST(ServerStress, StopWhileClientsComeAndGo) {
+    const auto behaviours = ClientBehaviours();
     for (int round = 0; round < 5; ++round) {
         auto s = std::make_unique<RunningServer>("[Server]\nMaxRequestSize=1\n");
         s->server().SetIoThreadCount(3);
@@ -21,41 +42,16 @@ TEST(ServerStress, StopWhileClientsComeAndGo) {
         std::vector<std::thread> clients;
         for (int i = 0; i < 8; ++i) {
             clients.emplace_back([&, i]() {
-                int k = 0;
-                while (!done) {
+                for (size_t k = i; !done; ++k) {
                     VsClient::Connection c;
                     if (!c.Connect("127.0.0.1", port, 500))
                         continue;
                     Response r;
-                    switch ((i + k++) % 5) {
-                        case 0:
-                            c.Request(BuildRequestFrame("ECHO", 400, {1, 2, 3}), r);
-                            break;
-                        case 1: {
-                            auto f = BuildRequestFrame("ECHO", 400, {});
-                            f[32] = 0;
-                            f[33] = 0;
-                            f[34] = 0x08;  // announces 512 KiB, sends nothing
-                            c.Send(f);
-                            break;
-                        }
-                        case 2: {
-                            auto f = BuildRequestFrame("ECHO", 400, std::vector<uint8_t>(3000, 7));
-                            auto g = BuildRequestFrame("NOPE", 401, {1}, 1252);
-                            f.insert(f.end(), g.begin(), g.end());
-                            f.insert(f.end(), g.begin(), g.begin() + 20);
-                            c.Send(f);
-                            break;
-                        }
-                        case 3: {
-                            auto f = BuildRequestFrame("ECHO", 400, {});
-                            f[35] = 0xFF;  // 4 GiB announced
-                            c.Send(f);
-                            break;
-                        }
-                        default:
-                            break;
-                    }
+                    const std::vector<uint8_t>& frame = behaviours[k % behaviours.size()];
+                    if (k % behaviours.size() == 0)
+                        c.Request(frame, r);
+                    else if (!frame.empty())
+                        c.Send(frame);
                 }
             });
         }

@@ -13,48 +13,32 @@ using namespace ServerTest;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
 
-namespace {
-
-const std::vector<uint8_t> kUnknownAnswer = {0x56, 0x53, 0x34, 0, 0x64, 0, 0, 0, 0, 0, 0, 0};
-
-std::vector<uint8_t> Whole(const Response& r) {
-    std::vector<uint8_t> out = {'V', 'S', '4', 0};
-    for (uint32_t v : {r.status, uint32_t(r.payload.size())})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(uint8_t(v >> (8 * i)));
-    out.insert(out.end(), r.payload.begin(), r.payload.end());
-    return out;
-}
-
-}  // namespace
-
-TEST(Server, UnknownVerbIsAnsweredAndTheConnectionStaysOpen) {
-    RunningServer s("[Server]\n");
-    ASSERT_TRUE(s.Start());
+TEST(Server, RefusedAndOversizedClientsAreClosedWithALogLine) {
+    // A refused client gets no byte at all.
+    RunningServer refusing("[Server]\nAccessPermit=10.1.2.3;192.168.0.0\n");
+    ASSERT_TRUE(refusing.Start());
     VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
-    Response r;
-    for (const char* verb : {"NOSUCH", "who", "", "GET"}) {
-        ASSERT_TRUE(c.Request(BuildRequestFrame(verb, 400, {}), r)) << c.error();
-        EXPECT_EQ(Whole(r), kUnknownAnswer) << verb;
-    }
-    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
-    EXPECT_EQ(r.status, 0u);
-}
-
-TEST(Server, RefusedClientIsClosedWithoutAByte) {
-    RunningServer s("[Server]\nAccessPermit=10.1.2.3;192.168.0.0\n");
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
+    ASSERT_TRUE(refusing.Connect(c));
     EXPECT_TRUE(c.WaitForClose(10000));
-    s.Stop();
-    EXPECT_NE(s.folder().requestLog().find("# The connection from 127.0.0.1 was rejected.\r\n"),
-              std::string::npos);
+    refusing.Stop();
+    EXPECT_TRUE(Contains(refusing.folder().requestLog(),
+                         "# The connection from 127.0.0.1 was rejected.\r\n"));
+
+    // An announcement over the limit closes the connection before the body.
+    RunningServer small("[Server]\nMaxRequestSize=1\n");
+    ASSERT_TRUE(small.Start());
+    ASSERT_TRUE(small.Connect(c));
+    std::vector<uint8_t> header = BuildRequestFrame("ECHO", 400, {});
+    header[34] = 0x20;  // 2 MiB announced, nothing sent
+    ASSERT_TRUE(c.Send(header));
+    EXPECT_TRUE(c.WaitForClose(10000));
+    small.Stop();
+    EXPECT_TRUE(Contains(small.folder().requestLog(),
+                         "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"));
 }
 
 TEST(Server, IdleConnectionIsClosedAtItsDeadline) {
-    RunningServer s("[Server]\n");
+    RunningServer s;
     s.server().SetIdleTimeoutForTesting(std::chrono::milliseconds(300));
     ASSERT_TRUE(s.Start());
     VsClient::Connection quiet, busy;
@@ -63,34 +47,37 @@ TEST(Server, IdleConnectionIsClosedAtItsDeadline) {
     // A request moves the deadline; a partial one does not complete and the
     // connection still closes.
     Response r;
-    ASSERT_TRUE(busy.Request(BuildRequestFrame("WHO", 400, {}), r));
+    ASSERT_TRUE(Ask(busy, "WHO", r));
     ASSERT_TRUE(busy.Send(std::vector<uint8_t>(20, 0)));
     EXPECT_TRUE(quiet.WaitForClose(10000));
     EXPECT_TRUE(busy.WaitForClose(10000));
 }
 
-TEST(Server, SegmentedAndPipelinedFramesAreEachAnsweredInOrder) {
-    RunningServer s("[Server]\n");
+TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
+    RunningServer s;
     ASSERT_TRUE(s.Start());
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
+    Response r;
+    // Unknown verbs are answered and the connection stays open.
+    for (const char* verb : {"NOSUCH", "who", "", "GET"}) {
+        ASSERT_TRUE(Ask(c, verb, r)) << c.error();
+        EXPECT_EQ(Whole(r), kUnknownAnswer) << verb;
+    }
 
     // One byte per segment.
-    std::vector<uint8_t> echo = BuildRequestFrame("ECHO", 400, {1, 2, 3, 4, 5});
-    for (uint8_t b : echo) {
+    for (uint8_t b : BuildRequestFrame("ECHO", 400, {1, 2, 3, 4, 5})) {
         ASSERT_TRUE(c.Send({b}));
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    Response r;
     ASSERT_TRUE(c.Receive(r));
     EXPECT_EQ(r.payload, (std::vector<uint8_t>{2, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5}));
 
     // Three frames in one segment, odd lengths included, the last a 401 frame.
     std::vector<uint8_t> burst = BuildRequestFrame("ECHO", 400, {9});
-    auto second = BuildRequestFrame("NOPE", 400, {7, 7, 7});
-    auto third = BuildRequestFrame("ECHO", 401, {8, 8}, 949);
-    burst.insert(burst.end(), second.begin(), second.end());
-    burst.insert(burst.end(), third.begin(), third.end());
+    for (auto f :
+         {BuildRequestFrame("NOPE", 400, {7, 7, 7}), BuildRequestFrame("ECHO", 401, {8, 8}, 949)})
+        burst.insert(burst.end(), f.begin(), f.end());
     ASSERT_TRUE(c.Send(burst));
     ASSERT_TRUE(c.Receive(r));
     EXPECT_EQ(r.payload, (std::vector<uint8_t>{2, 0, 1, 0, 0, 0, 9}));
@@ -103,30 +90,13 @@ TEST(Server, SegmentedAndPipelinedFramesAreEachAnsweredInOrder) {
     std::vector<uint8_t> big(200000);
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = uint8_t(i * 7);
-    ASSERT_TRUE(c.Request(BuildRequestFrame("ECHO", 400, big), r));
+    ASSERT_TRUE(Ask(c, "ECHO", r, big));
     ASSERT_EQ(r.payload.size(), big.size() + 6);
     EXPECT_TRUE(std::equal(big.begin(), big.end(), r.payload.begin() + 6));
 }
 
-TEST(Server, OversizedAnnouncementClosesTheConnection) {
-    RunningServer s("[Server]\nMaxRequestSize=1\n");
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
-    std::vector<uint8_t> header = BuildRequestFrame("ECHO", 400, {});
-    header[32] = 0;
-    header[33] = 0;
-    header[34] = 0x20;  // 2 MiB announced, nothing sent
-    ASSERT_TRUE(c.Send(header));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    s.Stop();
-    EXPECT_NE(s.folder().requestLog().find(
-                  "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"),
-              std::string::npos);
-}
-
 TEST(Server, ListenFailureIsLoggedAndNothingRuns) {
-    RunningServer first("[Server]\n");
+    RunningServer first;
     ASSERT_TRUE(first.Start());
     TestModuleFolder folder("[Server]\n");
     Vs5Server::CAsioVs5Server second(folder.config(), first.port());
@@ -134,12 +104,11 @@ TEST(Server, ListenFailureIsLoggedAndNothingRuns) {
     EXPECT_FALSE(second.Start(stop));
     EXPECT_FALSE(second.listening());
     second.Stop();  // returns at once although the stop event is not set
-    EXPECT_NE(folder.requestLog().find("# Cannot listen the specified ip and port: "),
-              std::string::npos);
+    EXPECT_TRUE(Contains(folder.requestLog(), "# Cannot listen the specified ip and port: "));
 }
 
 TEST(Server, ManyConcurrentConnections) {
-    RunningServer s("[Server]\n");
+    RunningServer s;
     ASSERT_TRUE(s.Start());
     constexpr int kClients = 64, kRequests = 40;
     std::atomic<int> good{0};
@@ -147,16 +116,15 @@ TEST(Server, ManyConcurrentConnections) {
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back([&, i]() {
             VsClient::Connection c;
+            Response r;
             if (!s.Connect(c))
                 return;
-            Response r;
             for (int k = 0; k < kRequests; ++k) {
                 std::vector<uint8_t> body = {uint8_t(i), uint8_t(k)};
-                if (!c.Request(BuildRequestFrame("ECHO", 400, body), r))
+                if (!Ask(c, "ECHO", r, body) ||
+                    r.payload != std::vector<uint8_t>{2, 0, 2, 0, 0, 0, body[0], body[1]})
                     return;
-                if (r.payload != std::vector<uint8_t>{2, 0, 2, 0, 0, 0, uint8_t(i), uint8_t(k)})
-                    return;
-                if (!c.Request(BuildRequestFrame("NOPE", 400, body), r) || r.status != 100)
+                if (!Ask(c, "NOPE", r, body) || Whole(r) != kUnknownAnswer)
                     return;
                 ++good;
             }
@@ -203,7 +171,7 @@ private:
 }  // namespace
 
 TEST(Server, OutOfDescriptorsTheAcceptLoopWaitsInsteadOfSpinning) {
-    RunningServer s("[Server]\n");
+    RunningServer s;
     s.server().SetIoThreadCount(1);
     ASSERT_TRUE(s.Start());
     // The undefined-behaviour sanitizer needs a pipe to check a type it has
@@ -213,7 +181,7 @@ TEST(Server, OutOfDescriptorsTheAcceptLoopWaitsInsteadOfSpinning) {
     VsClient::Connection first;
     Response r;
     ASSERT_TRUE(s.Connect(first));
-    ASSERT_TRUE(first.Request(BuildRequestFrame("WHO", 400, {}), r));
+    ASSERT_TRUE(Ask(first, "WHO", r));
     first.Close();
     EXPECT_TRUE(boost::system::error_code(EMFILE, boost::system::system_category()).failed());
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -240,17 +208,17 @@ TEST(Server, OutOfDescriptorsTheAcceptLoopWaitsInsteadOfSpinning) {
     // Once descriptors are free again, accepting goes on.
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
-    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
+    ASSERT_TRUE(Ask(c, "WHO", r));
     EXPECT_EQ(r.status, 0u);
 }
 
 TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
-    RunningServer s("[Server]\n");
+    RunningServer s;
     ASSERT_TRUE(s.Start());
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
     Response r;
-    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
+    ASSERT_TRUE(Ask(c, "WHO", r));
     // Worker processes and tools are started from this process; what a
     // started program holds open shows in its descriptor table.
     FILE* child = popen("ls -l /proc/self/fd", "r");
@@ -260,84 +228,78 @@ TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
     while (fgets(buffer, sizeof(buffer), child) != nullptr)
         listing += buffer;
     pclose(child);
-    EXPECT_NE(listing.find("/proc/"), std::string::npos);  // the listing itself
-    EXPECT_EQ(listing.find("socket:"), std::string::npos) << listing;
+    EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
+    EXPECT_FALSE(Contains(listing, "socket:")) << listing;
 }
 
 namespace {
 
-class FailingEnvironment : public Vs5Server::IoThreadEnvironment {
+// Gives each I/O thread the worker 4242, or fails to start one.
+class TestEnvironment : public Vs5Server::IoThreadEnvironment {
 public:
-    bool StartThread(Vs5Server::CTlsContainer&) override {
-        ++started;
-        return false;
-    }
-    void StopThread(Vs5Server::CTlsContainer&) override { ++stopped; }
-    std::atomic<int> started{0}, stopped{0};
-};
-
-class WorkingEnvironment : public Vs5Server::IoThreadEnvironment {
-public:
+    explicit TestEnvironment(bool works) : works_(works) {}
     bool StartThread(Vs5Server::CTlsContainer& tls) override {
-        tls.workerPipe = 4242;
-        return true;
+        ++started;
+        if (works_)
+            tls.workerPipe = 4242;
+        return works_;
     }
     void StopThread(Vs5Server::CTlsContainer& tls) override {
         EXPECT_EQ(tls.workerPipe, 4242);
         ++stopped;
     }
-    std::atomic<int> stopped{0};
+    std::atomic<int> started{0}, stopped{0};
+
+private:
+    bool works_;
 };
 
 }  // namespace
 
-TEST(Server, IoThreadsServeWithoutWorkersAndSurviveAThrowingCommand) {
-    RunningServer s("[Server]\n");
-    FailingEnvironment env;
-    s.server().SetIoThreadEnvironment(&env);
-    s.server().SetIoThreadCount(1);
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
-    Response r;
-    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
-    EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " -1");
-
-    ASSERT_TRUE(c.Send(BuildRequestFrame("THROW", 400, {})));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    // The only I/O thread is still there for the next client.
-    VsClient::Connection next;
-    ASSERT_TRUE(s.Connect(next));
-    ASSERT_TRUE(next.Request(BuildRequestFrame("WHO", 400, {}), r));
-    EXPECT_EQ(r.status, 0u);
-    s.Stop();
-    EXPECT_EQ(env.started.load(), 1);
-    EXPECT_EQ(env.stopped.load(), 0);  // nothing was started, nothing to stop
-    std::string log = s.folder().systemLog();
-    EXPECT_NE(log.find("I/O thread 0 serves without its worker process."), std::string::npos);
-    EXPECT_NE(log.find("The request from 127.0.0.1 failed: test command failed"),
-              std::string::npos);
-}
-
-TEST(Server, DispatchSeesTheThreadsWorker) {
-    RunningServer s("[Server]\n");
-    WorkingEnvironment env;
+TEST(Server, DispatchSeesTheThreadsWorkerAndStopsOnlyStartedOnes) {
+    RunningServer s;
+    TestEnvironment env(true);
     s.server().SetIoThreadEnvironment(&env);
     s.server().SetIoThreadCount(2);
     ASSERT_TRUE(s.Start());
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
     Response r;
-    ASSERT_TRUE(c.Request(BuildRequestFrame("WHO", 400, {}), r));
+    ASSERT_TRUE(Ask(c, "WHO", r));
     EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " 4242");
     s.Stop();
+    EXPECT_EQ(env.started.load(), 2);
     EXPECT_EQ(env.stopped.load(), 2);
 }
 
+TEST(Server, IoThreadsServeWithoutWorkersAndSurviveAThrowingCommand) {
+    RunningServer s;
+    TestEnvironment env(false);
+    s.server().SetIoThreadEnvironment(&env);
+    s.server().SetIoThreadCount(1);
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection c, next;
+    ASSERT_TRUE(s.Connect(c));
+    Response r;
+    ASSERT_TRUE(Ask(c, "WHO", r));
+    EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " -1");
+    ASSERT_TRUE(c.Send(BuildRequestFrame("THROW", 400, {})));
+    EXPECT_TRUE(c.WaitForClose(10000));
+    // The only I/O thread is still there for the next client.
+    ASSERT_TRUE(s.Connect(next));
+    ASSERT_TRUE(Ask(next, "WHO", r));
+    EXPECT_EQ(r.status, 0u);
+    s.Stop();
+    EXPECT_EQ(env.started.load(), 1);
+    EXPECT_EQ(env.stopped.load(), 0);  // nothing was started, nothing to stop
+    std::string log = s.folder().systemLog();
+    EXPECT_TRUE(Contains(log, "I/O thread 0 serves without its worker process."));
+    EXPECT_TRUE(Contains(log, "The request from 127.0.0.1 failed: test command failed"));
+}
+
 TEST(IoThreadCount, ProcessorsCappedByTheSetting) {
-    EXPECT_EQ(Vs5Server::IoThreadCount(16, 0), 6);
-    EXPECT_EQ(Vs5Server::IoThreadCount(4, 10), 4);
-    EXPECT_EQ(Vs5Server::IoThreadCount(16, 2), 2);
-    EXPECT_EQ(Vs5Server::IoThreadCount(2, -1), 2);
-    EXPECT_EQ(Vs5Server::IoThreadCount(0, 0), 1);
+    for (auto [processors, setting, expected] :
+         {std::tuple{16, 0, 6}, {4, 10, 4}, {16, 2, 2}, {2, -1, 2}, {0, 0, 1}})
+        EXPECT_EQ(Vs5Server::IoThreadCount(processors, setting), expected)
+            << processors << " " << setting;
 }

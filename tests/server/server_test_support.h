@@ -1,6 +1,7 @@
 // A real server on a free loopback port with a verb table of test commands.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,40 +15,39 @@
 
 namespace ServerTest {
 
-// Answers with the request id, the client address and whether the
-// dispatching thread has a worker: "1001 127.0.0.1 -1".
-class WhoAmICommand : public Vs4Command::CVs4Command {
-public:
-    void Execute(Vs5Server::RequestContext& c, const uint8_t*, size_t,
-                 Vs5Server::ResponseBuffer& out) override {
-        Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " + c.clientAddress +
-                                                   " " + std::to_string(c.workerPipe));
-    }
-};
+using Vs5Server::RequestContext;
+using Vs5Server::ResponseBuffer;
 
-// Answers with the request body as binary data.
-class EchoCommand : public Vs4Command::CVs4Command {
+// A test command that runs the function it is given.
+class FnCommand : public Vs4Command::CVs4Command {
 public:
-    void Execute(Vs5Server::RequestContext&, const uint8_t* frame, size_t length,
-                 Vs5Server::ResponseBuffer& out) override {
-        Vs5Server::BuildTypedBinaryResponse(out, 0, frame + 36, static_cast<uint32_t>(length - 36));
+    using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
+    explicit FnCommand(Fn fn) : fn_(std::move(fn)) {}
+    void Execute(RequestContext& c, const uint8_t* f, size_t n, ResponseBuffer& out) override {
+        fn_(c, f, n, out);
     }
-};
 
-class ThrowingCommand : public Vs4Command::CVs4Command {
-public:
-    void Execute(Vs5Server::RequestContext&, const uint8_t*, size_t,
-                 Vs5Server::ResponseBuffer&) override {
-        throw std::runtime_error("test command failed");
-    }
+private:
+    Fn fn_;
 };
 
 class RunningServer {
 public:
-    explicit RunningServer(const std::string& iniText) : folder_(iniText) {
-        registry_.Register("WHO", std::make_unique<WhoAmICommand>());
-        registry_.Register("ECHO", std::make_unique<EchoCommand>());
-        registry_.Register("THROW", std::make_unique<ThrowingCommand>());
+    explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
+        // WHO answers with the request id, the client address and the
+        // dispatching thread's worker: "1001 127.0.0.1 -1".
+        Register("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
+            Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " +
+                                                       c.clientAddress + " " +
+                                                       std::to_string(c.workerPipe));
+        });
+        // ECHO answers with the request body as binary data.
+        Register("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+            Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
+        });
+        Register("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
+            throw std::runtime_error("test command failed");
+        });
         server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
         server_->SetRegistry(&registry_);
     }
@@ -67,11 +67,38 @@ public:
     }
 
 private:
+    void Register(const char* verb, FnCommand::Fn fn) {
+        registry_.Register(verb, std::make_unique<FnCommand>(std::move(fn)));
+    }
+
     TestModuleFolder folder_;
     Vs5Server::CommandRegistry registry_;
     Vs5Platform::ManualResetEvent stop_;
     std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
 };
+
+// The answer to an unknown verb: status 100, no payload.
+inline const std::vector<uint8_t> kUnknownAnswer = {'V', 'S', '4', 0, 100, 0, 0, 0, 0, 0, 0, 0};
+
+// The answer as it came over the wire.
+inline std::vector<uint8_t> Whole(const VsClient::Response& r) {
+    std::vector<uint8_t> out = {'V', 'S', '4', 0};
+    for (uint32_t v : {r.status, uint32_t(r.payload.size())})
+        for (int i = 0; i < 4; ++i)
+            out.push_back(uint8_t(v >> (8 * i)));
+    out.insert(out.end(), r.payload.begin(), r.payload.end());
+    return out;
+}
+
+// Sends one request and waits for its answer.
+inline bool Ask(VsClient::Connection& c, const char* verb, VsClient::Response& r,
+                std::vector<uint8_t> body = {}) {
+    return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 inline std::string TypedText(const VsClient::Response& r) {
     if (r.payload.size() < 2)

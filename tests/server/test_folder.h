@@ -2,41 +2,25 @@
 // test, and a configuration loaded on it.
 #pragma once
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
 #include "config/configuration.h"
+#include "support/temp_dir.h"
 
 class TestModuleFolder {
 public:
     explicit TestModuleFolder(const std::string& iniText) {
-        char pattern[] = "/tmp/vs_server_XXXXXX";
-        path_ = mkdtemp(pattern);
-        std::ofstream(path_ + "/vistrel5.ini") << iniText;
-        config_ = std::make_unique<Configuration>();
-        config_->Load(path_);
-    }
-    ~TestModuleFolder() {
-        config_.reset();
-        std::filesystem::remove_all(path_);
+        vstest::WriteFile(dir_ / "vistrel5.ini", iniText);
+        config_->Load(dir_.path());
     }
 
     Configuration& config() { return *config_; }
-    const std::string& path() const { return path_; }
-
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::string requestLog() { return ReadFile(config_->requestLog().CurrentPath()); }
-    std::string systemLog() { return ReadFile(config_->systemLog().CurrentPath()); }
+    const std::string& path() const { return dir_.path(); }
+    std::string requestLog() { return vstest::ReadFile(config_->requestLog().CurrentPath()); }
+    std::string systemLog() { return vstest::ReadFile(config_->systemLog().CurrentPath()); }
 
 private:
-    std::string path_;
-    std::unique_ptr<Configuration> config_;
+    vstest::TempDir dir_;  // outlives the configuration and its open logs
+    std::unique_ptr<Configuration> config_ = std::make_unique<Configuration>();
 };
