@@ -1,5 +1,5 @@
-// Helpers for the in-process runner tests: patterned images, a pixel
-// checksum, and a runner bound to fixed settings and folders.
+// Helpers for the command tests: patterned images, a pixel checksum, the
+// poster command file, and a runner bound to fixed settings and folders.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,11 +43,13 @@ inline uint64_t Checksum(const Vs4Image::CBaseImage& image) {
     return h;
 }
 
-inline void CopyImage(const Vs4Image::CBaseImage& from, Vs4Image::CBaseImage& to) {
-    ASSERT_EQ(to.CreateBlank(from.width(), from.height(), 0), Vs4Image::Ok);
-    for (int y = 0; y < from.height(); ++y)
-        memcpy(to.view().row(y), from.view().row(y), size_t(from.width()) * 4);
-}
+// The poster command file: a resize to the request's w, a caption from its
+// title, and a sharpening.
+inline const std::string kPosterFile =
+    "; poster with a caption\r\n"
+    "cmd=resize&w=<%w%>\r\n"
+    "cmd=text&text=<%title%>&fontsize=24&color=ffff0000&x=10&y=10\r\n"
+    "cmd=sharpen&weight=2\r\n";
 
 // Runs single commands and command files in process with default settings
 // and the given folders.
