@@ -57,30 +57,20 @@ TEST_F(OperationReaderTest, RunnersKnowTheirOwnOperations) {
 }
 
 TEST_F(OperationReaderTest, ThumbResizesOrFits) {
-    ResizeOp r = ReadAs<ResizeOp>("cmd=thumb&w=300");
-    EXPECT_EQ(r.width, 300);
-    EXPECT_EQ(r.height, 0);
-    EXPECT_EQ(r.itpMode, 7);
-    EXPECT_FALSE(r.noEnlarge);
-
+    // The plain readings (mode 7, no noenlarge, fit, contain) are checked
+    // through the runner in run_in_process_test.cpp.
     EXPECT_EQ(ReadAs<ResizeOp>("cmd=thumbnail&w=5000&h=-3").width, 2048);
     EXPECT_EQ(ReadAs<ResizeOp>("cmd=thumb&w=5000&h=-3").height, 0);
     settings_.maxResizeWidth = 640;
     EXPECT_EQ(ReadAs<ResizeOp>("cmd=thumb&w=5000").width, 640);  // the bound is read at each use
     settings_.maxResizeWidth = 2048;
 
-    r = ReadAs<ResizeOp>("cmd=thumb&width=10&w=20&h=30&itpmode=9&noenlarge=true");
+    ResizeOp r = ReadAs<ResizeOp>("cmd=thumb&width=10&w=20&h=30&itpmode=9&noenlarge=true");
     EXPECT_EQ(r.width, 10);
     EXPECT_EQ(r.height, 30);
     EXPECT_EQ(r.itpMode, 7);
     EXPECT_TRUE(r.noEnlarge);
 
-    FitOp f = ReadAs<FitOp>("cmd=thumb&fit=true&w=200&h=200&ws=false&bgcolor=000000&scale=50");
-    EXPECT_EQ(f.width, 200);
-    EXPECT_EQ(f.height, 200);
-    EXPECT_FALSE(f.contain);
-    EXPECT_EQ(f.bgColor, 0xFF000000u);
-    EXPECT_TRUE(ReadAs<FitOp>("cmd=thumb&fit=t&w=200&h=100").contain);
     // Without both sizes the fit path is not taken.
     EXPECT_EQ(ReadAs<ResizeOp>("cmd=thumb&fit=true&w=200").width, 200);
 }
