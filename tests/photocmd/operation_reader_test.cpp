@@ -46,6 +46,7 @@ TEST_F(OperationReaderTest, RunnersKnowTheirOwnOperations) {
     EXPECT_EQ(Read("cmd=__reload", 1, 1, Runner::InProcess).result, kResultOk);
     EXPECT_EQ(Read("cmd=__reload", 1, 1, Runner::InProcessFile).result, kResultUnknownOperation);
     EXPECT_EQ(Read("cmd=__reload", 1, 1, Runner::Worker).result, kResultUnknownOperation);
+    EXPECT_EQ(Read("cmd=__reload", 1, 1, Runner::WorkerFile).result, kResultUnknownOperation);
 
     for (Runner r : {Runner::Worker, Runner::InProcess})
         EXPECT_EQ(Read("cmd=layernew&name=a", 1, 1, r).result, kResultUnknownOperation);
