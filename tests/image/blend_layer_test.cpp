@@ -2,7 +2,7 @@
 
 #include "image/blend/blend_layer.h"
 #include "image/blend/hsv_modes.h"
-#include "pixel_helpers.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using namespace VsTest;
@@ -15,7 +15,7 @@ Argb BlendOne(Argb base, Argb layer, const char* method, uint32_t opacity = 255)
     b.CreateBlank(1, 1, base);
     l.CreateBlank(1, 1, layer);
     EXPECT_EQ(BlendLayer(b, l, method, opacity), Ok);
-    return Get(b, 0, 0);
+    return At(b, 0, 0);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ TEST(BlendLayer, WorkedPairs) {
     EXPECT_EQ(BlendLayer(self, self, "difference", 255), Ok);
     for (int y = 0; y < 7; ++y) {
         for (int x = 0; x < 9; ++x)
-            EXPECT_EQ(Get(self, x, y), 0xFF000000u);
+            EXPECT_EQ(At(self, x, y), 0xFF000000u);
     }
     // A grey layer leaves the hue mode's base alone.
     EXPECT_EQ(BlendOne(0xFFC83280, 0xFF777777, "hue"), 0xFFC83280u);
@@ -102,16 +102,16 @@ TEST(BlendLayer, SizesAndEmptyImages) {
     small.CreateBlank(3, 4, 0xFF000000);
     large.CreateBlank(6, 6, 0xFFFFFFFF);
     EXPECT_EQ(BlendLayer(base, small, "multiply", 255), InvalidParameter);
-    EXPECT_EQ(Get(base, 0, 0), 0xFF808080u);
+    EXPECT_EQ(At(base, 0, 0), 0xFF808080u);
     EXPECT_EQ(BlendLayer(base, empty, "multiply", 255), WrongState);
     EXPECT_EQ(BlendLayer(empty, base, "multiply", 255), WrongState);
     // The normal drawing covers what the smaller layer reaches.
     EXPECT_EQ(BlendLayer(base, small, "", 255), Ok);
-    EXPECT_EQ(Get(base, 2, 3), 0xFF000000u);
-    EXPECT_EQ(Get(base, 3, 3), 0xFF808080u);
+    EXPECT_EQ(At(base, 2, 3), 0xFF000000u);
+    EXPECT_EQ(At(base, 3, 3), 0xFF808080u);
     // A larger layer is read from its top-left corner.
     EXPECT_EQ(BlendLayer(base, large, "screen", 255), Ok);
-    EXPECT_EQ(Get(base, 3, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(At(base, 3, 3), 0xFFFFFFFFu);
 }
 
 TEST(Hsv, RoundTripsAndEdges) {

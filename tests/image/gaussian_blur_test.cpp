@@ -6,7 +6,7 @@
 #include "image/bitmap.h"
 #include "image/filters/deriche.h"
 #include "image/filters/gaussian_blur.h"
-#include "pixel_helpers.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using namespace VsTest;
@@ -50,10 +50,10 @@ TEST(GaussianBlur, UniformImageStaysUniformAtTheBorders) {
         CBaseImage image;
         image.CreateBlank(37, 21, 0xC8C86432);
         EXPECT_EQ(GaussianBlur(image, radius, radius), Ok);
-        const Argb corner = Get(image, 0, 0);
+        const Argb corner = At(image, 0, 0);
         for (int y = 0; y < 21; ++y) {
             for (int x = 0; x < 37; ++x) {
-                const Argb c = Get(image, x, y);
+                const Argb c = At(image, x, y);
                 for (int shift = 0; shift < 32; shift += 8) {
                     const int v = (c >> shift) & 255;
                     const int want = (0xC8C86432u >> shift) & 255;
@@ -68,25 +68,25 @@ TEST(GaussianBlur, UniformImageStaysUniformAtTheBorders) {
 TEST(GaussianBlur, SpreadsADotSymmetrically) {
     CBaseImage image;
     image.CreateBlank(41, 41, 0xFF000000);
-    Put(image, 20, 20, 0xFFFFFFFF);
+    Set(image, 20, 20, 0xFFFFFFFF);
     EXPECT_EQ(GaussianBlur(image, 3.0f, 3.0f), Ok);
-    const int centre = Red(Get(image, 20, 20));
+    const int centre = Red(At(image, 20, 20));
     EXPECT_GT(centre, 0);
     EXPECT_LT(centre, 255);
     int total = 0;
     for (int d = 1; d < 10; ++d) {
-        const int right = Red(Get(image, 20 + d, 20));
-        EXPECT_LE(right, Red(Get(image, 20 + d - 1, 20)));
-        EXPECT_LE(std::abs(right - Red(Get(image, 20 - d, 20))), 1) << d;
-        EXPECT_LE(std::abs(right - Red(Get(image, 20, 20 + d))), 1) << d;
+        const int right = Red(At(image, 20 + d, 20));
+        EXPECT_LE(right, Red(At(image, 20 + d - 1, 20)));
+        EXPECT_LE(std::abs(right - Red(At(image, 20 - d, 20))), 1) << d;
+        EXPECT_LE(std::abs(right - Red(At(image, 20, 20 + d))), 1) << d;
     }
     for (int y = 0; y < 41; ++y) {
         for (int x = 0; x < 41; ++x)
-            total += Red(Get(image, x, y));
+            total += Red(At(image, x, y));
     }
     EXPECT_NEAR(total, 255, 40);  // energy kept, less what truncation drops
-    EXPECT_EQ(Red(Get(image, 0, 0)), 0);
-    EXPECT_EQ(Alpha(Get(image, 0, 0)), 255);
+    EXPECT_EQ(Red(At(image, 0, 0)), 0);
+    EXPECT_EQ(Alpha(At(image, 0, 0)), 255);
 }
 
 TEST(GaussianBlur, ClampsRadiiAndRefusesWithoutMemory) {
@@ -115,8 +115,8 @@ TEST(GaussianBlur, ThinImagesAndLinesShorterThanTheFilter) {
     CBaseImage image;
     image.CreateBlank(1, 3, 0xFF808080);
     EXPECT_EQ(GaussianBlur(image, 5.0f, 5.0f), Ok);
-    EXPECT_LE(std::abs(Red(Get(image, 0, 1)) - 128), 1);
+    EXPECT_LE(std::abs(Red(At(image, 0, 1)) - 128), 1);
     image.CreateBlank(70, 2, 0xFF808080);
     EXPECT_EQ(GaussianBlur(image, 2.0f, 2.0f), Ok);
-    EXPECT_LE(std::abs(Green(Get(image, 69, 1)) - 128), 1);
+    EXPECT_LE(std::abs(Green(At(image, 69, 1)) - 128), 1);
 }

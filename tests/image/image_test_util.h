@@ -1,13 +1,12 @@
-// Helpers for the image engine's tests: a temporary folder, ImageMagick and
-// exiv2 runs that produce test files, and pixel access.
+// Helpers for the image engine's tests: ImageMagick and exiv2 runs that
+// produce test files, file bytes, and pixel access (the shared pixel helpers
+// of support/pixels.h under the names these tests use).
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,22 +14,17 @@
 #include <vector>
 
 #include "image/base_image.h"
+#include "support/pixels.h"
+#include "support/temp_dir.h"
 
 namespace VsTest {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/vs_image_test_XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using Vs4Image::Argb;
+using vstest::Checksum;
+using vstest::MakeColourful;
+using vstest::MaxDifference;
+using vstest::SamePixels;
+using vstest::TempDir;
 
 // Runs a shell command line; true when it exits with 0.
 inline bool Run(const std::string& command) {
@@ -52,32 +46,24 @@ inline bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
-// The pixel at (x, y) as an ARGB value.
+// The pixel at (x, y) as an ARGB value, and its channels.
 inline uint32_t At(const Vs4Image::CBaseImage& image, int x, int y) {
-    uint32_t v;
-    memcpy(&v, image.view().pixel(x, y), 4);
-    return v;
+    return vstest::PixelAt(image, x, y);
 }
-
 inline void Set(Vs4Image::CBaseImage& image, int x, int y, uint32_t argb) {
-    memcpy(image.view().pixel(x, y), &argb, 4);
+    vstest::SetPixel(image, x, y, argb);
 }
-
-// Largest difference of any channel between two images of equal size.
-inline int MaxDifference(const Vs4Image::CBaseImage& a, const Vs4Image::CBaseImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const uint8_t* p = a.view().pixel(x, y);
-            const uint8_t* q = b.view().pixel(x, y);
-            for (int c = 0; c < 4; ++c)
-                worst = std::max(worst, std::abs(int(p[c]) - int(q[c])));
-        }
-    return worst;
+inline int Alpha(Argb c) {
+    return c >> 24;
 }
-
-inline bool SamePixels(const Vs4Image::CBaseImage& a, const Vs4Image::CBaseImage& b) {
-    return a.width() == b.width() && a.height() == b.height() && MaxDifference(a, b) == 0;
+inline int Red(Argb c) {
+    return (c >> 16) & 255;
+}
+inline int Green(Argb c) {
+    return (c >> 8) & 255;
+}
+inline int Blue(Argb c) {
+    return c & 255;
 }
 
 // A w x h image whose every pixel differs: a gradient with a varying alpha

@@ -8,7 +8,7 @@
 #include "image/filters/noise.h"
 #include "image/filters/oil_paint.h"
 #include "image/random.h"
-#include "pixel_helpers.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using namespace VsTest;
@@ -30,14 +30,14 @@ TEST(Jitter, MovesPixelsAtMostTheRadius) {
     image.CreateBlank(60, 50, 0xFF000000);
     for (int y = 0; y < 50; ++y) {
         for (int x = 0; x < 60; ++x)
-            Put(image, x, y, MakeArgb(255, x, y, 0));
+            Set(image, x, y, MakeArgb(255, x, y, 0));
     }
     ResetThreadRandom();
     EXPECT_EQ(Jitter(image, 4), Ok);
     int moved = 0;
     for (int y = 0; y < 50; ++y) {
         for (int x = 0; x < 60; ++x) {
-            const Argb c = Get(image, x, y);
+            const Argb c = At(image, x, y);
             ASSERT_LE(std::abs(Red(c) - x), 4);
             ASSERT_LE(std::abs(Green(c) - y), 4);
             if (Red(c) != x || Green(c) != y)
@@ -48,7 +48,7 @@ TEST(Jitter, MovesPixelsAtMostTheRadius) {
 
     // The first pixel: draws 41 and 18467 give offsets trunc(-3.99) = -3 and
     // trunc(0.51) = 0; (-3, 0) lies outside, so the pixel keeps its own value.
-    EXPECT_EQ(Get(image, 0, 0), MakeArgb(255, 0, 0, 0));
+    EXPECT_EQ(At(image, 0, 0), MakeArgb(255, 0, 0, 0));
 }
 
 TEST(Jitter, SameStateSameResult) {
@@ -77,7 +77,7 @@ TEST(Noise, KeepsTransparentPixelsAndRepeats) {
         MakeColourful(*image, 30, 20);
         for (int y = 0; y < 20; ++y) {
             for (int x = 0; x < 10; ++x)
-                Put(*image, x, y, 0x00336699);
+                Set(*image, x, y, 0x00336699);
         }
     }
     ResetThreadRandom();
@@ -90,10 +90,10 @@ TEST(Noise, KeepsTransparentPixelsAndRepeats) {
     int changed = 0;
     for (int y = 0; y < 20; ++y) {
         for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(Get(a, x, y), 0x00336699u);
+            ASSERT_EQ(At(a, x, y), 0x00336699u);
         for (int x = 10; x < 30; ++x) {
-            EXPECT_EQ(Alpha(Get(a, x, y)), 255);
-            if (Get(a, x, y) != Get(original, x, y))
+            EXPECT_EQ(Alpha(At(a, x, y)), 255);
+            if (At(a, x, y) != At(original, x, y))
                 ++changed;
         }
     }
@@ -127,7 +127,7 @@ TEST(OilPaint, FlatAreasKeepTheirColour) {
         EXPECT_EQ(OilPaint(image, radius), Ok);
         for (int y = 0; y < 25; ++y) {
             for (int x = 0; x < 30; ++x)
-                ASSERT_EQ(Get(image, x, y), 0xFF2596C9u) << radius;
+                ASSERT_EQ(At(image, x, y), 0xFF2596C9u) << radius;
         }
     }
 }
@@ -138,22 +138,22 @@ TEST(OilPaint, MostCommonBrightnessWinsDarkestOnTies) {
     CBaseImage image;
     image.CreateBlank(5, 5, 0xFFF0F0F0);
     for (int i = 0; i < 13; ++i)
-        Put(image, i % 5, i / 5, i % 2 ? 0xFF010101 : 0xFF020202);
+        Set(image, i % 5, i / 5, i % 2 ? 0xFF010101 : 0xFF020202);
     EXPECT_EQ(OilPaint(image, 2), Ok);
-    EXPECT_EQ(Get(image, 2, 2), 0xFF010101u);  // (7 * 2 + 6 * 1) / 13 = 1
-    EXPECT_EQ(Get(image, 4, 4), 0xFFF0F0F0u);  // its window: one dark pixel, eight bright
+    EXPECT_EQ(At(image, 2, 2), 0xFF010101u);  // (7 * 2 + 6 * 1) / 13 = 1
+    EXPECT_EQ(At(image, 4, 4), 0xFFF0F0F0u);  // its window: one dark pixel, eight bright
 
     // Two pixels, one of each: a tie, the darker wins; alpha stays each pixel's own.
     image.CreateBlank(2, 1, 0x80FFFFFF);
-    Put(image, 0, 0, 0x40102030);
+    Set(image, 0, 0, 0x40102030);
     EXPECT_EQ(OilPaint(image, 2), Ok);
-    EXPECT_EQ(Get(image, 0, 0), 0x40102030u);
-    EXPECT_EQ(Get(image, 1, 0), 0x80102030u);
+    EXPECT_EQ(At(image, 0, 0), 0x40102030u);
+    EXPECT_EQ(At(image, 1, 0), 0x80102030u);
 
     // Only transparent pixels: white, alpha kept.
     image.CreateBlank(3, 3, 0x00000000);
     EXPECT_EQ(OilPaint(image, 2), Ok);
-    EXPECT_EQ(Get(image, 1, 1), 0x00FFFFFFu);
+    EXPECT_EQ(At(image, 1, 1), 0x00FFFFFFu);
 
     SetMaxImagePixels(4);
     EXPECT_EQ(OilPaint(image, 2), InsufficientBuffer);

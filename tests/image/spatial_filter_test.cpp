@@ -3,7 +3,7 @@
 #include "image/bitmap.h"
 #include "image/filters/sharpen.h"
 #include "image/filters/smoothing.h"
-#include "pixel_helpers.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using namespace VsTest;
@@ -27,40 +27,40 @@ TEST(SpatialFilter, SmoothingDarkensTheBorderOnly) {
     EXPECT_EQ(Smooth(image, 3), Ok);
     for (int y = 3; y < 9; ++y) {
         for (int x = 3; x < 9; ++x)
-            EXPECT_EQ(Get(image, x, y), 0xC0C8C8C8u) << x << "," << y;
+            EXPECT_EQ(At(image, x, y), 0xC0C8C8C8u) << x << "," << y;
     }
-    EXPECT_EQ(Red(Get(image, 0, 0)), 200 * 16 / 49);  // a corner sees 4 x 4 cells
-    EXPECT_EQ(Red(Get(image, 11, 11)), 200 * 16 / 49);
-    EXPECT_EQ(Green(Get(image, 1, 1)), 200 * 25 / 49);
-    EXPECT_EQ(Blue(Get(image, 0, 6)), 200 * 28 / 49);
-    EXPECT_EQ(Red(Get(image, 6, 2)), 200 * 42 / 49);
-    EXPECT_EQ(Alpha(Get(image, 0, 0)), 0xC0);
+    EXPECT_EQ(Red(At(image, 0, 0)), 200 * 16 / 49);  // a corner sees 4 x 4 cells
+    EXPECT_EQ(Red(At(image, 11, 11)), 200 * 16 / 49);
+    EXPECT_EQ(Green(At(image, 1, 1)), 200 * 25 / 49);
+    EXPECT_EQ(Blue(At(image, 0, 6)), 200 * 28 / 49);
+    EXPECT_EQ(Red(At(image, 6, 2)), 200 * 42 / 49);
+    EXPECT_EQ(Alpha(At(image, 0, 0)), 0xC0);
 }
 
 TEST(SpatialFilter, SharpenArithmetic) {
     CBaseImage image;
     image.CreateBlank(5, 5, 0xFF646464);
     EXPECT_EQ(Sharpen(image, 1), Ok);  // kernel sum 7: unchanged inside
-    EXPECT_EQ(Get(image, 2, 2), 0xFF646464u);
-    EXPECT_EQ(Red(Get(image, 0, 0)), 100 * 12 / 7);  // border: missing -1s brighten
+    EXPECT_EQ(At(image, 2, 2), 0xFF646464u);
+    EXPECT_EQ(Red(At(image, 0, 0)), 100 * 12 / 7);  // border: missing -1s brighten
 
-    image.CreateBlank(5, 5, 0xFF6464C8);       // r 100, g 100, b 200
-    EXPECT_EQ(Sharpen(image, 5), Ok);          // kernel sum 11
-    EXPECT_EQ(Get(image, 2, 2), 0xFF9D9DFFu);  // 100 * 11 / 7 = 157, blue clamped
+    image.CreateBlank(5, 5, 0xFF6464C8);      // r 100, g 100, b 200
+    EXPECT_EQ(Sharpen(image, 5), Ok);         // kernel sum 11
+    EXPECT_EQ(At(image, 2, 2), 0xFF9D9DFFu);  // 100 * 11 / 7 = 157, blue clamped
 
     // A bright dot in grey: centre (15 * 100 - 8 * 50) / 7, neighbour (8 * 50 - 100) / 7;
     // a dark dot in white goes negative and clamps to 0.
     image.CreateBlank(5, 5, 0xFF323232);
-    Put(image, 2, 2, 0xFF6464FF);
+    Set(image, 2, 2, 0xFF6464FF);
     EXPECT_EQ(Sharpen(image, 1), Ok);
-    EXPECT_EQ(Red(Get(image, 2, 2)), 157);
-    EXPECT_EQ(Red(Get(image, 1, 2)), 42);
-    EXPECT_EQ(Blue(Get(image, 1, 2)), (8 * 50 - 255) / 7);
-    EXPECT_EQ(Blue(Get(image, 2, 2)), 255);
+    EXPECT_EQ(Red(At(image, 2, 2)), 157);
+    EXPECT_EQ(Red(At(image, 1, 2)), 42);
+    EXPECT_EQ(Blue(At(image, 1, 2)), (8 * 50 - 255) / 7);
+    EXPECT_EQ(Blue(At(image, 2, 2)), 255);
     image.CreateBlank(3, 3, 0xFFFFFFFF);
-    Put(image, 1, 1, 0xFF000000);
+    Set(image, 1, 1, 0xFF000000);
     EXPECT_EQ(Sharpen(image, 1), Ok);
-    EXPECT_EQ(Get(image, 1, 1), 0xFF000000u);
+    EXPECT_EQ(At(image, 1, 1), 0xFF000000u);
 }
 
 TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
@@ -86,8 +86,8 @@ TEST(SpatialFilter, TinyImagesUseTheCheckedPath) {
     CBaseImage image;
     image.CreateBlank(1, 1, 0xFF707070);
     EXPECT_EQ(Smooth(image, 3), Ok);
-    EXPECT_EQ(Red(Get(image, 0, 0)), 0x70 / 49);
+    EXPECT_EQ(Red(At(image, 0, 0)), 0x70 / 49);
     image.CreateBlank(2, 9, 0xFF707070);
     EXPECT_EQ(Smooth(image, 1), Ok);
-    EXPECT_EQ(Red(Get(image, 0, 4)), 0x70 * 6 / 9);
+    EXPECT_EQ(Red(At(image, 0, 4)), 0x70 * 6 / 9);
 }

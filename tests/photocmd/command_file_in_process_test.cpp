@@ -28,6 +28,7 @@ protected:
     void SetUp() override {
         std::filesystem::create_directories(home_ / "Command/Images");
         runner_.folders = {home_ / "Frame", home_ / "Command/Images"};
+        ASSERT_EQ(white_.CreateBlank(40, 30, kWhite), Vs4Image::Ok);
     }
     // Runs `content` as a command file on `image` for the request.
     int Run(CBaseImage& image, const std::string& content, const std::string& request = "") {
@@ -38,16 +39,15 @@ protected:
 
     vstest::TempDir home_;
     vstest::InProcessRunner runner_;
+    CBaseImage white_;  // 40 x 30, opaque white
 };
 
 }  // namespace
 
 TEST_F(CommandFileInProcessTest, LayerNamesAreTrimmedButTheLineLayerIsNot) {
-    CBaseImage image;
-    ASSERT_EQ(image.CreateBlank(40, 30, kWhite), Vs4Image::Ok);
     // " Logo " creates "logo"; layer=LOGO finds it, layer=" logo" does not
     // and acts on the image; "LOGO " in from= is trimmed again.
-    ASSERT_EQ(Run(image,
+    ASSERT_EQ(Run(white_,
                   "cmd=layernew&name= Logo &bgcolor=ff0000ff\n"
                   "cmd=gray&layer=LOGO\n"
                   "cmd=negative&layer= logo\n"
@@ -59,43 +59,39 @@ TEST_F(CommandFileInProcessTest, LayerNamesAreTrimmedButTheLineLayerIsNot) {
     Vs4Image::Grayscale(layer);
     Vs4Image::Negative(base);
     ASSERT_EQ(Vs4Image::BlendLayer(base, layer, "multiply", 255), Vs4Image::Ok);
-    EXPECT_EQ(Checksum(image), Checksum(base));
-    EXPECT_NE(PixelAt(image, 0, 0), PixelAt(layer, 0, 0));
+    EXPECT_EQ(Checksum(white_), Checksum(base));
+    EXPECT_NE(PixelAt(white_, 0, 0), PixelAt(layer, 0, 0));
 }
 
-TEST_F(CommandFileInProcessTest, LayerNamesMustBeFreeAndSourcesMustExist) {
-    CBaseImage image;
-    ASSERT_EQ(image.CreateBlank(40, 30, kWhite), Vs4Image::Ok);
-    const uint64_t white = Checksum(image);
-    // Each failing line answers 202 and stops the run: the negative after it
-    // never runs.
-    for (const char* failing :
-         {"cmd=layernew&name=a\ncmd=layernew&name=A\n", "cmd=layernew&name=  \n",
-          "cmd=layernew&name=background\n", "cmd=layercopy&from=nosuch&name=b\n",
-          "cmd=layercopy&from=background&name=\n",
-          "cmd=layercopy&from=background&name=background\n",
-          "cmd=layernew&name=a\ncmd=layercopy&from=background&name=a\n",
-          "cmd=layerblend&from=nosuch&to=background\n",
-          "cmd=layernew&name=a\ncmd=layerblend&from=a\n"}) {
-        EXPECT_EQ(Run(image, std::string(failing) + "cmd=negative\n"), 202) << failing;
-        EXPECT_EQ(Checksum(image), white) << failing;
+TEST_F(CommandFileInProcessTest, FailingLayerLinesStopTheRunWithTheirStatus) {
+    const uint64_t white = Checksum(white_);
+    // Taken names and missing sources answer 202, layers of different sizes
+    // 211; either stops the run, so the negative after it never runs and
+    // the image is left as it was.
+    const struct {
+        const char* lines;
+        int code;
+    } failures[] = {
+        {"cmd=layernew&name=a\ncmd=layernew&name=A\n", 202},
+        {"cmd=layernew&name=  \n", 202},
+        {"cmd=layernew&name=background\n", 202},
+        {"cmd=layercopy&from=nosuch&name=b\n", 202},
+        {"cmd=layercopy&from=background&name=\n", 202},
+        {"cmd=layercopy&from=background&name=background\n", 202},
+        {"cmd=layernew&name=a\ncmd=layercopy&from=background&name=a\n", 202},
+        {"cmd=layerblend&from=nosuch&to=background\n", 202},
+        {"cmd=layernew&name=a\ncmd=layerblend&from=a\n", 202},
+        {"cmd=layernew&name=small&bgcolor=ff0000ff\ncmd=crop&x=0&y=0&w=10&h=10&layer=small\n"
+         "cmd=layerblend&from=small&to=background\n",
+         211},
+    };
+    for (const auto& f : failures) {
+        EXPECT_EQ(Run(white_, std::string(f.lines) + "cmd=negative\n"), f.code) << f.lines;
+        EXPECT_EQ(Checksum(white_), white) << f.lines;
     }
     // Layers do not outlive their run: the same name is free again.
-    EXPECT_EQ(Run(image, "cmd=layernew&name=a\n"), kResultOk);
-    EXPECT_EQ(Run(image, "cmd=layernew&name=a\n"), kResultOk);
-}
-
-TEST_F(CommandFileInProcessTest, BlendingLayersOfDifferentSizesAnswers211) {
-    CBaseImage image;
-    ASSERT_EQ(image.CreateBlank(40, 30, kWhite), Vs4Image::Ok);
-    EXPECT_EQ(Run(image,
-                  "cmd=layernew&name=small&bgcolor=ff0000ff\n"
-                  "cmd=crop&x=0&y=0&w=10&h=10&layer=small\n"
-                  "cmd=layerblend&from=small&to=background\n"
-                  "cmd=negative\n"),
-              211);
-    EXPECT_EQ(image.width(), 40);
-    EXPECT_EQ(PixelAt(image, 0, 0), kWhite);
+    EXPECT_EQ(Run(white_, "cmd=layernew&name=a\n"), kResultOk);
+    EXPECT_EQ(Run(white_, "cmd=layernew&name=a\n"), kResultOk);
 }
 
 TEST_F(CommandFileInProcessTest, CopiesAndPicturesBecomeLayers) {
@@ -129,15 +125,10 @@ TEST_F(CommandFileInProcessTest, CopiesAndPicturesBecomeLayers) {
 }
 
 TEST_F(CommandFileInProcessTest, ThePosterRunsItsLinesInOrder) {
-    const std::string poster =
-        "; poster with a caption\n"
-        "cmd=resize&w=<%w%>\n"
-        "cmd=text&text=<%title%>&fontsize=24&color=ffff0000&x=10&y=10\n"
-        "cmd=sharpen&weight=2\n";
     CBaseImage image, expected;
     vstest::MakeColourful(image, 800, 400);
     vstest::MakeColourful(expected, 800, 400);
-    ASSERT_EQ(Run(image, poster, "cmd=poster&title=Hello&w=400"), kResultOk);
+    ASSERT_EQ(Run(image, vstest::kPosterFile, "cmd=poster&title=Hello&w=400"), kResultOk);
     ASSERT_EQ(expected.Resize(400, 0, 2, false), Vs4Image::Ok);
     Vs4Image::TextStyle style;
     style.size = 24;
@@ -151,7 +142,7 @@ TEST_F(CommandFileInProcessTest, ThePosterRunsItsLinesInOrder) {
     CBaseImage unchanged;
     vstest::MakeColourful(unchanged, 80, 40);
     const uint64_t before = Checksum(unchanged);
-    EXPECT_EQ(Run(unchanged, poster, "cmd=poster&title=Hello"), 202);
+    EXPECT_EQ(Run(unchanged, vstest::kPosterFile, "cmd=poster&title=Hello"), 202);
     EXPECT_EQ(Checksum(unchanged), before);
 }
 

@@ -140,14 +140,8 @@ TEST_F(InProcessFilesTest, FramesComeFromTheFrameFolder) {
         home_ / "Frame/thin.xml",
         "<frame src=\"red.png\">"
         "<lefttop x=\"0\" y=\"0\" width=\"10\" height=\"10\" drawx=\"4\" drawy=\"4\"/>"
-        "<righttop x=\"20\" y=\"0\" width=\"10\" height=\"10\"/>"
         "<rightbottom x=\"20\" y=\"20\" width=\"10\" height=\"10\" drawx=\"6\" "
         "drawy=\"6\"/>"
-        "<leftbottom x=\"0\" y=\"20\" width=\"10\" height=\"10\"/>"
-        "<leftcenter x=\"0\" y=\"10\" width=\"10\" height=\"10\"/>"
-        "<topcenter x=\"10\" y=\"0\" width=\"10\" height=\"10\"/>"
-        "<rightcenter x=\"20\" y=\"10\" width=\"10\" height=\"10\"/>"
-        "<bottomcenter x=\"10\" y=\"20\" width=\"10\" height=\"10\"/>"
         "</frame>");
     CBaseImage viaRunner, direct;
     vstest::MakeColourful(viaRunner, 60, 40);

@@ -37,7 +37,7 @@ namespace {
 struct Case {
     std::string command;
     std::function<Status(CBaseImage&)> direct;  // the engine call the command must make
-    int width = 120;                            // expected result size
+    int width = 120;                            // expected result size; 0: grown
     int height = 80;
     bool changes = true;  // false when the result may equal the input
 };
@@ -57,27 +57,17 @@ void ExpectSameAsEngine(const std::vector<Case>& cases) {
         ASSERT_EQ(runner.Run(viaRunner, c.command), kResultOk);
         Vs4Image::ResetThreadRandom();
         ASSERT_EQ(c.direct(direct), Vs4Image::Ok);
-        EXPECT_EQ(viaRunner.width(), c.width);
-        EXPECT_EQ(viaRunner.height(), c.height);
-        EXPECT_EQ(direct.width(), c.width);
-        EXPECT_EQ(Checksum(viaRunner), Checksum(direct));
+        if (c.width > 0) {
+            EXPECT_EQ(viaRunner.width(), c.width);
+            EXPECT_EQ(viaRunner.height(), c.height);
+        } else {
+            EXPECT_GT(viaRunner.width(), 120);
+        }
+        EXPECT_EQ(Checksum(viaRunner), Checksum(direct));  // the size is part of the sum
         if (c.changes) {
             EXPECT_NE(Checksum(viaRunner), before);  // the operation did something
         }
     }
-}
-
-Vs4Image::TextStyle Style(const char* font, float size, int style, int align, bool wrap,
-                          bool vertical, bool rtl) {
-    Vs4Image::TextStyle s;
-    s.fontName = font;
-    s.size = size;
-    s.style = style;
-    s.alignment = align;
-    s.wrap = wrap;
-    s.vertical = vertical;
-    s.rightToLeft = rtl;
-    return s;
 }
 
 }  // namespace
@@ -87,10 +77,10 @@ TEST(RunInProcess, GeometryReachesTheEngineWithTheReadValues) {
         {"cmd=thumb&w=60", [](CBaseImage& i) { return i.Resize(60, 0, 7, false); }, 60, 40},
         {"cmd=thumbnail&h=200&itpmode=5&noenlarge=true",
          [](CBaseImage& i) { return i.Resize(0, 200, 5, true); }, 120, 80, false},
-        {"cmd=thumb&fit=true&w=50&h=50&ws=false&bgcolor=ff00ff00",
+        {"cmd=thumb&fit=true&w=50&h=50&ws=false&bgcolor=ff00ff00&scale=50",
          [](CBaseImage& i) { return i.FitInto(50, 50, false, 7, 0xFF00FF00); }, 50, 50},
-        {"cmd=thumb&fit=true&w=50&h=60&bgcolor=ff0000",
-         [](CBaseImage& i) { return i.FitInto(50, 60, true, 7, 0xFFFF0000); }, 50, 60},
+        {"cmd=thumb&fit=t&w=50&h=60&bgcolor=000000",
+         [](CBaseImage& i) { return i.FitInto(50, 60, true, 7, 0xFF000000); }, 50, 60},
         {"cmd=resize&scale=50&w=999", [](CBaseImage& i) { return i.Resize(60, 0, 2, false); }, 60,
          40},
         {"cmd=crop&w=30&h=20&bgcolor=ff0000ff",
@@ -98,18 +88,12 @@ TEST(RunInProcess, GeometryReachesTheEngineWithTheReadValues) {
         {"cmd=crop&x=100&y=70&w=40&h=-5",
          [](CBaseImage& i) { return i.Crop(100, 70, 40, 5, 0xFFFFFFFF); }, 40, 5},
         {"cmd=rotate&angle=90", [](CBaseImage& i) { return i.Rotate(90, 0xFFFFFFFF); }, 80, 120},
+        // degree wins over angle; a free angle grows the canvas to the engine's size.
+        {"cmd=rotate&degree=30&angle=45&bgcolor=80ff0000",
+         [](CBaseImage& i) { return i.Rotate(30, 0x80FF0000); }, 0, 0},
         {"cmd=flip&horizontal=true", [](CBaseImage& i) { return i.Flip(true, false); }},
         {"cmd=flip&vertical=t", [](CBaseImage& i) { return i.Flip(false, true); }},
     });
-    // An arbitrary angle grows the canvas; the size is the engine's.
-    vstest::InProcessRunner runner;
-    CBaseImage a, b;
-    vstest::MakeColourful(a, 120, 80);
-    vstest::MakeColourful(b, 120, 80);
-    ASSERT_EQ(runner.Run(a, "cmd=rotate&degree=30&angle=45&bgcolor=80ff0000"), kResultOk);
-    ASSERT_EQ(b.Rotate(30, 0x80FF0000), Vs4Image::Ok);
-    EXPECT_EQ(Checksum(a), Checksum(b));
-    EXPECT_GT(a.width(), 120);
 }
 
 TEST(RunInProcess, AutoCropPassesColourAndEveryMargin) {
@@ -155,26 +139,20 @@ TEST(RunInProcess, TextAndVerificationCodesReachTheEngine) {
         {"cmd=text&text=Hi+there%21&font=DejaVu+Sans&fontsize=14&fontstyle=1&align=2&wrap=true&"
          "x=5&y=6&w=100&h=60&color=ffff0000&hint=0",
          [](CBaseImage& i) {
-             DrawText(i, Style("DejaVu Sans", 14, 1, 2, true, false, false), "Hi there!",
+             DrawText(i, TextStyle{"DejaVu Sans", 14, 1, 2, true, false, false}, "Hi there!",
                       RectF{5, 6, 100, 60}, 0xFFFF0000, 0);
              return Ok;
          }},
         {"cmd=text&text=%EC%95%88%EB%85%95&utf8=true&vertical=true&rightleft=true&fontsize=16&"
          "x=10&y=5&w=60&h=70",
          [](CBaseImage& i) {
-             DrawText(i, Style("", 16, 0, 0, false, true, true), "\xEC\x95\x88\xEB\x85\x95",
+             DrawText(i, TextStyle{"", 16, 0, 0, false, true, true}, "\xEC\x95\x88\xEB\x85\x95",
                       RectF{10, 5, 60, 70}, 0xFFFFFFFF, 5);
              return Ok;
          }},
         {"cmd=__captcha&text=AB%C3%9C&fontsize=20&fontstyle=2&leftmargin=4&flag=7",
          [](CBaseImage& i) {
-             CaptchaOptions o;
-             o.size = 20;
-             o.style = 2;
-             o.text = "AB\xC3\x9C";
-             o.leftMargin = 4;
-             o.flags = 7;
-             return DrawCaptcha(i, o);
+             return DrawCaptcha(i, CaptchaOptions{"", 20, 2, "AB\xC3\x9C", 4, 7});
          }},
     });
 }
