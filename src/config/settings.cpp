@@ -71,6 +71,7 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     s.maxRequestSize = ini.GetInt(server, "MaxRequestSize", 128);
     if (s.maxRequestSize < 1)
         s.maxRequestSize = 128;
+    s.webCaptureTimeout = std::max(0, ini.GetInt(server, "WebCaptureTimeout", 60));
 
     const char* image = "ImageProcessing";
     s.imageDefaultTarget = ini.GetString(image, "ImageDefaultTarget", "jpg", 16);
@@ -87,6 +88,7 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     s.persistMetadata = ReadBool(ini, image, "PersistMetadata", "false") ? 1 : 0;
     const int maxPixels = ini.GetInt(image, "MaxImagePixels", 100000000);
     s.maxImagePixels = maxPixels > 0 ? maxPixels : 100000000;
+    s.workerTimeout = std::max(0, ini.GetInt(image, "WorkerTimeout", 60));
 
     ReadDefaultCommands(ini, s);
     ReadImpersonations(ini, s);

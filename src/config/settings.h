@@ -43,6 +43,8 @@ struct Settings {
     // Largest request frame a client may announce, in MiB; a larger one closes
     // the connection. Values below 1 take the default.
     int maxRequestSize = 128;
+    // Seconds a capture tool may run before it is killed; 0 = no limit.
+    int webCaptureTimeout = 60;
 
     // [ImageProcessing]
     std::string imageDefaultTarget = "jpg";
@@ -60,6 +62,9 @@ struct Settings {
     // Largest decoded image or blank canvas, in pixels; larger ones are
     // refused before any memory is taken.
     int64_t maxImagePixels = 100000000;
+    // Seconds a worker process may take to answer one step before it is
+    // killed and restarted; 0 = no limit.
+    int workerTimeout = 60;
 
     // [DefaultCommand] and [Impersonation], in key order.
     std::vector<DefaultCommandEntry> defaultCommands;

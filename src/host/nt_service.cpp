@@ -1,6 +1,8 @@
 #include "host/nt_service.h"
 
 #include "cache/result_cache.h"
+#include "commands/impersonation.h"
+#include "commands/register_commands.h"
 #include "config/configuration.h"
 #include "host/service_install.h"
 #include "image/bitmap.h"
@@ -8,6 +10,7 @@
 #include "photocmd/command_file_store.h"
 #include "platform/module.h"
 #include "server/asio_server.h"
+#include "server/command_registry.h"
 
 Vs5Platform::ManualResetEvent& ProcessStopEvent() {
     static Vs5Platform::ManualResetEvent event;
@@ -35,14 +38,14 @@ void CVs5NtService::Start(int, char**) {
     // 3. The result cache, with the index the last stop saved.
     ResultCache::Instance().LoadIndex(config.cacheFolder());
 
-    // 4. The command-file store (the logon-token cache joins it here).
+    // 4. The command-file store and the logon-token cache.
     Vs4Command::CommandFileStore::Instance();
+    Vs4Command::LogonTokenCache::Instance();
 
     // 5. The network server: verb table, listener, I/O threads (each with its
     //    worker once workers exist), maintenance and file remover threads.
-    //    The commands register through CommandRegistry::SetRegistrar before
-    //    the server starts; the worker subsystem gives its per-thread start
-    //    through SetIoThreadEnvironment.
+    //    The verbs register through the registrar when the registry is made.
+    Vs5Server::CommandRegistry::SetRegistrar(Vs4Command::RegisterCommands);
     server_ = std::make_unique<Vs5Server::CAsioVs5Server>(config, config.settings()->port);
     server_->SetCacheMaintenance(&ResultCache::Instance());
     server_->Start(stopEvent_);
@@ -63,6 +66,7 @@ void CVs5NtService::Stop() {
         ResultCache::DestroyInstance();
     }
     Vs4Command::CommandFileStore::DestroyInstance();
+    Vs4Command::LogonTokenCache::DestroyInstance();
     Configuration::Instance().requestLog().WriteLine("# %s\r\n", "Service stopped successfully.");
     Configuration::DestroyInstance();
     // The graphics layer shuts down last.

@@ -1,0 +1,14 @@
+#include "commands/register_commands.h"
+
+#include <memory>
+
+#include "commands/cmd_exec2.h"
+#include "server/command_registry.h"
+
+namespace Vs4Command {
+
+void RegisterCommands(Vs5Server::CommandRegistry& registry) {
+    registry.Register("EXEC2", std::make_unique<CVs5CmdExec2>());
+}
+
+}  // namespace Vs4Command
