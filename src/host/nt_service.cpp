@@ -2,6 +2,7 @@
 
 #include "cache/result_cache.h"
 #include "commands/impersonation.h"
+#include "commands/io_thread_resources.h"
 #include "commands/register_commands.h"
 #include "config/configuration.h"
 #include "host/service_install.h"
@@ -43,12 +44,20 @@ void CVs5NtService::Start(int, char**) {
     Vs4Command::LogonTokenCache::Instance();
 
     // 5. The network server: verb table, listener, I/O threads (each with its
-    //    worker once workers exist), maintenance and file remover threads.
+    //    worker process), maintenance and file remover threads.
     //    The verbs register through the registrar when the registry is made.
-    Vs5Server::CommandRegistry::SetRegistrar(Vs4Command::RegisterCommands);
+    Vs5Server::CommandRegistry::SetRegistrar([](Vs5Server::CommandRegistry& registry) {
+        Vs4Command::RegisterCommands(registry, Vs4Command::ProcessServices());
+    });
     server_ = std::make_unique<Vs5Server::CAsioVs5Server>(config, config.settings()->port);
     server_->SetCacheMaintenance(&ResultCache::Instance());
-    server_->Start(stopEvent_);
+    ioResources_ =
+        std::make_unique<Vs4Command::IoThreadResources>(config, Vs4Command::DefaultWorkerProgram());
+    server_->SetIoThreadEnvironment(ioResources_.get());
+    if (!server_->Start(stopEvent_) && server_->workersFailed()) {
+        failed_ = true;
+        return;
+    }
 
     // 6. Last, the INI watcher.
     config.StartWatcher(stopEvent_);
@@ -61,6 +70,7 @@ void CVs5NtService::Stop() {
         server_->Stop();
         server_.reset();
     }
+    ioResources_.reset();
     if (ResultCache* cache = ResultCache::ExistingInstance()) {
         cache->SaveIndex(Configuration::Instance().cacheFolder());
         ResultCache::DestroyInstance();

@@ -10,6 +10,9 @@
 namespace Vs5Server {
 class CAsioVs5Server;
 }
+namespace Vs4Command {
+class IoThreadResources;
+}
 
 class CNtService {
 public:
@@ -31,11 +34,16 @@ public:
     ~CVs5NtService() override;
     void Start(int argc, char** argv) override;
     void Stop() override;
+    // True when Start could not bring up a server that answers (no I/O
+    // thread has a worker); the caller stops and exits with an error.
+    bool failed() const { return failed_; }
 
 private:
     Vs5Platform::ManualResetEvent& stopEvent_;
     std::string moduleFolder_;
+    std::unique_ptr<Vs4Command::IoThreadResources> ioResources_;
     std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
+    bool failed_ = false;
 };
 
 // The process-wide stop event: setting it asks every thread to end.

@@ -61,9 +61,10 @@ int RunConsole() {
     CVs5NtService service(stop);
     std::thread(ConsoleThread, &stop).detach();
     service.Start(0, nullptr);
-    stop.Wait(-1);
+    if (!service.failed())
+        stop.Wait(-1);
     service.Stop();
-    return 0;
+    return service.failed() ? 1 : 0;
 }
 
 // Runs as a systemd service: READY after the start, STOPPING when SIGTERM
@@ -78,6 +79,10 @@ int RunService(int argc, char** argv) {
     StartSignalThread(stop);
     CVs5NtService service(stop);
     service.Start(argc, argv);
+    if (service.failed()) {
+        service.Stop();
+        return 1;
+    }
     sd_notify(0, "READY=1");
     while (!stop.Wait(1000)) {
     }

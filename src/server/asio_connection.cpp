@@ -98,10 +98,10 @@ void CAsioVs5Connection::ProcessReceived() {
 void CAsioVs5Connection::Respond(size_t frameLength) {
     if (const CTlsContainer* tls = CurrentIoThread()) {
         context_->captureSync = tls->captureSync;
-        context_->workerPipe = tls->workerPipe;
+        context_->worker = tls->worker;
     } else {
         context_->captureSync = nullptr;
-        context_->workerPipe = kNoWorkerPipe;
+        context_->worker = nullptr;
     }
     response_.Reset();
     try {

@@ -55,6 +55,13 @@ bool CAsioVs5Server::Start(const Vs5Platform::ManualResetEvent& stop) {
                         : IoThreadCount(static_cast<int>(std::thread::hardware_concurrency()),
                                         settings->engineWorkprocessCount);
         ioRunner_ = std::thread(&CAsioVs5Server::RunIoThreads, this, count);
+        if (WaitForThreadStarts(count) == 0) {
+            config_.requestLog().WriteLine(
+                "# %s\r\n", "No I/O thread has a worker process; the service cannot answer.");
+            workersFailed_ = true;
+            Stop();
+            return false;
+        }
         StopEvents events{stop, quit_};
         maintenance_ = std::thread(MaintenanceThread, events, std::ref(config_), cache_, timings_);
         fileRemover_ = std::thread(FileRemoverThread, events, std::ref(config_), cache_, timings_);
@@ -134,15 +141,35 @@ void CAsioVs5Server::RunIoThreads(int count) {
         t.join();
 }
 
+void CAsioVs5Server::ReportThreadStart(bool serving) {
+    std::lock_guard<std::mutex> guard(startLock_);
+    ++reported_;
+    serving_ += serving ? 1 : 0;
+    startChanged_.notify_all();
+}
+
+int CAsioVs5Server::WaitForThreadStarts(int count) {
+    std::unique_lock<std::mutex> guard(startLock_);
+    startChanged_.wait(guard, [&] { return reported_ >= count; });
+    return serving_;
+}
+
+int CAsioVs5Server::servingThreads() const {
+    std::lock_guard<std::mutex> guard(startLock_);
+    return serving_;
+}
+
 void CAsioVs5Server::IoThreadMain(int index) {
     // The thread's own resources: its worker process with the connection to
     // it, and its web-capture events. A thread whose worker cannot be started
-    // still serves; the commands that need a worker answer with their error.
+    // serves nothing (the reason is in the request log): were it to take its
+    // share of the connections, those requests would fail while the other
+    // threads sit idle.
     CTlsContainer tls;
-    bool started = ioEnvironment_ != nullptr && ioEnvironment_->StartThread(tls);
-    if (ioEnvironment_ != nullptr && !started)
-        config_.systemLog().WriteLine("I/O thread %d serves without its worker process.\r\n",
-                                      index);
+    bool started = ioEnvironment_ == nullptr || ioEnvironment_->StartThread(tls);
+    ReportThreadStart(started);
+    if (!started)
+        return;
     SetCurrentIoThread(&tls);
     // A handler that throws ends only its own call: the loop goes on, so one
     // bad request cannot take this thread, or the others, down.
@@ -155,7 +182,7 @@ void CAsioVs5Server::IoThreadMain(int index) {
         }
     }
     SetCurrentIoThread(nullptr);
-    if (started)
+    if (ioEnvironment_ != nullptr)
         ioEnvironment_->StopThread(tls);
 }
 

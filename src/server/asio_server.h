@@ -5,8 +5,10 @@
 
 #include <boost/asio.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -43,8 +45,11 @@ public:
         env_.idleTimeout = timeout;
     }
 
-    // Listens and starts the threads. False when it cannot listen: the line
-    // is in the request log and no thread runs.
+    // Listens and starts the threads, and waits until every I/O thread has
+    // started its worker or failed to. False when it cannot listen (the line
+    // is in the request log and no thread runs), and false when no I/O
+    // thread has a worker: nothing could answer, so everything is stopped
+    // again and workersFailed() says why.
     bool Start(const Vs5Platform::ManualResetEvent& stop);
     // Ends the loop and joins every thread. The housekeeping threads end on
     // the stop event, or on the server's own when the stop event is not set.
@@ -52,6 +57,9 @@ public:
 
     uint16_t boundPort() const { return boundPort_; }
     bool listening() const { return boundPort_ != 0; }
+    bool workersFailed() const { return workersFailed_; }
+    // I/O threads that serve requests (those whose worker started).
+    int servingThreads() const;
 
 private:
     void Listen();
@@ -59,6 +67,8 @@ private:
     void HandleAccept(const boost::system::error_code& error);
     void RunIoThreads(int count);
     void IoThreadMain(int index);
+    void ReportThreadStart(bool serving);
+    int WaitForThreadStarts(int count);
 
     Configuration& config_;
     std::string listenAddress_ = "0.0.0.0";
@@ -78,6 +88,12 @@ private:
     IoThreadEnvironment* ioEnvironment_ = nullptr;
     HousekeepingTimings timings_;
     int ioThreadCountOverride_ = 0;
+
+    mutable std::mutex startLock_;  // guards reported_ and serving_
+    std::condition_variable startChanged_;
+    int reported_ = 0;  // I/O threads that have tried to start their worker
+    int serving_ = 0;   // ... and succeeded
+    bool workersFailed_ = false;
 
     const Vs5Platform::ManualResetEvent* stop_ = nullptr;
     Vs5Platform::ManualResetEvent quit_;  // ends the housekeeping threads at Stop

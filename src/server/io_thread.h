@@ -10,7 +10,7 @@ namespace Vs5Server {
 
 struct CTlsContainer {
     CWebCaptureSync* captureSync = nullptr;
-    int workerPipe = kNoWorkerPipe;
+    Vs5Worker::CWorkerProcess* worker = nullptr;
 };
 
 // The container of the calling I/O thread, or null on any other thread.
@@ -23,7 +23,8 @@ void SetCurrentIoThread(CTlsContainer* tls);
 class IoThreadEnvironment {
 public:
     virtual ~IoThreadEnvironment() = default;
-    // Fills `tls`; false when the thread must serve without them.
+    // Fills `tls`; false when the thread's worker cannot be started, and
+    // the thread then serves no requests.
     virtual bool StartThread(CTlsContainer& tls) = 0;
     // Asks the worker to quit and ends the capture process.
     virtual void StopThread(CTlsContainer& tls) = 0;

@@ -11,11 +11,12 @@
 namespace Vs4Image {
 class CBaseImage;
 }
+namespace Vs5Worker {
+class CWorkerProcess;
+}
 class CWebCaptureSync;
 
 namespace Vs5Server {
-
-constexpr int kNoWorkerPipe = -1;
 
 struct RequestContext {
     // Takes the next id of the process-wide counter (the first is 1001).
@@ -23,10 +24,9 @@ struct RequestContext {
 
     uint32_t requestId;
     std::string clientAddress;  // dotted IPv4 text, at most 63 characters
-    // The dispatching I/O thread's worker connection and capture events,
-    // rewritten before every dispatch; kNoWorkerPipe and null when the thread
-    // has none.
-    int workerPipe = kNoWorkerPipe;
+    // The dispatching I/O thread's worker process and capture events,
+    // rewritten before every dispatch; null when the thread has none.
+    Vs5Worker::CWorkerProcess* worker = nullptr;
     CWebCaptureSync* captureSync = nullptr;
     // Images named by the client on this connection, destroyed with it.
     std::map<std::string, std::shared_ptr<Vs4Image::CBaseImage>> namedImages;

@@ -234,67 +234,68 @@ TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
 
 namespace {
 
-// Gives each I/O thread the worker 4242, or fails to start one.
+// Gives the I/O threads a stand-in worker, or fails to start one for every
+// thread whose turn is in `failing` (counted from 0 in start order).
 class TestEnvironment : public Vs5Server::IoThreadEnvironment {
 public:
-    explicit TestEnvironment(bool works) : works_(works) {}
+    explicit TestEnvironment(std::vector<bool> failing) : failing_(std::move(failing)) {}
     bool StartThread(Vs5Server::CTlsContainer& tls) override {
-        ++started;
-        if (works_)
-            tls.workerPipe = 4242;
-        return works_;
+        size_t turn = started++;
+        if (turn < failing_.size() && failing_[turn])
+            return false;
+        tls.worker = reinterpret_cast<Vs5Worker::CWorkerProcess*>(&worker_);
+        return true;
     }
     void StopThread(Vs5Server::CTlsContainer& tls) override {
-        EXPECT_EQ(tls.workerPipe, 4242);
+        EXPECT_NE(tls.worker, nullptr);
         ++stopped;
     }
-    std::atomic<int> started{0}, stopped{0};
+    std::atomic<size_t> started{0}, stopped{0};
 
 private:
-    bool works_;
+    std::vector<bool> failing_;
+    int worker_ = 0;  // only its address is used
 };
 
 }  // namespace
 
-TEST(Server, DispatchSeesTheThreadsWorkerAndStopsOnlyStartedOnes) {
+TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
     RunningServer s;
-    TestEnvironment env(true);
+    TestEnvironment env({true, false});
     s.server().SetIoThreadEnvironment(&env);
     s.server().SetIoThreadCount(2);
     ASSERT_TRUE(s.Start());
-    VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
-    Response r;
-    ASSERT_TRUE(Ask(c, "WHO", r));
-    EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " 4242");
+    EXPECT_EQ(s.server().servingThreads(), 1);
+    // Every request lands on the thread that has its worker, and a throwing
+    // command costs only its own connection.
+    for (int i = 0; i < 6; ++i) {
+        VsClient::Connection c;
+        ASSERT_TRUE(s.Connect(c));
+        Response r;
+        ASSERT_TRUE(Ask(c, "WHO", r));
+        EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " worker");
+        if (i == 2) {
+            ASSERT_TRUE(c.Send(BuildRequestFrame("THROW", 400, {})));
+            EXPECT_TRUE(c.WaitForClose(10000));
+        }
+    }
     s.Stop();
-    EXPECT_EQ(env.started.load(), 2);
-    EXPECT_EQ(env.stopped.load(), 2);
+    EXPECT_EQ(env.started.load(), 2u);
+    EXPECT_EQ(env.stopped.load(), 1u);  // only the started one is stopped
+    EXPECT_TRUE(Contains(s.folder().systemLog(),
+                         "The request from 127.0.0.1 failed: test command failed"));
 }
 
-TEST(Server, IoThreadsServeWithoutWorkersAndSurviveAThrowingCommand) {
+TEST(Server, NoThreadWithAWorkerStopsTheStart) {
     RunningServer s;
-    TestEnvironment env(false);
+    TestEnvironment env({true, true});
     s.server().SetIoThreadEnvironment(&env);
-    s.server().SetIoThreadCount(1);
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection c, next;
-    ASSERT_TRUE(s.Connect(c));
-    Response r;
-    ASSERT_TRUE(Ask(c, "WHO", r));
-    EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " -1");
-    ASSERT_TRUE(c.Send(BuildRequestFrame("THROW", 400, {})));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    // The only I/O thread is still there for the next client.
-    ASSERT_TRUE(s.Connect(next));
-    ASSERT_TRUE(Ask(next, "WHO", r));
-    EXPECT_EQ(r.status, 0u);
-    s.Stop();
-    EXPECT_EQ(env.started.load(), 1);
-    EXPECT_EQ(env.stopped.load(), 0);  // nothing was started, nothing to stop
-    std::string log = s.folder().systemLog();
-    EXPECT_TRUE(Contains(log, "I/O thread 0 serves without its worker process."));
-    EXPECT_TRUE(Contains(log, "The request from 127.0.0.1 failed: test command failed"));
+    s.server().SetIoThreadCount(2);
+    EXPECT_FALSE(s.Start());
+    EXPECT_TRUE(s.server().workersFailed());
+    EXPECT_TRUE(Contains(s.folder().requestLog(), "No I/O thread has a worker process"));
+    VsClient::Connection c;
+    EXPECT_FALSE(c.Connect("127.0.0.1", s.port(), 2000) && c.WaitForClose(2000) == false);
 }
 
 TEST(IoThreadCount, ProcessorsCappedByTheSetting) {

@@ -34,12 +34,12 @@ private:
 class RunningServer {
 public:
     explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
-        // WHO answers with the request id, the client address and the
-        // dispatching thread's worker: "1001 127.0.0.1 -1".
+        // WHO answers with the request id, the client address and whether
+        // the dispatching thread has a worker: "1001 127.0.0.1 none".
         Register("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
             Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " +
                                                        c.clientAddress + " " +
-                                                       std::to_string(c.workerPipe));
+                                                       (c.worker ? "worker" : "none"));
         });
         // ECHO answers with the request body as binary data.
         Register("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {

@@ -1,0 +1,163 @@
+// The byte layouts of the worker messages: every operation value survives
+// encoding and decoding, and the fields sit at the offsets the worker reads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "worker/pipe_protocol.h"
+
+using namespace Vs4Command;
+using namespace Vs5Worker;
+
+namespace {
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+
+std::string Wide(const std::vector<uint8_t>& b, size_t at) {
+    std::string out;
+    for (size_t i = at; b[i] != 0 || b[i + 1] != 0; i += 2)
+        out.push_back(static_cast<char>(b[i]));
+    return out;
+}
+
+bool SameOperation(const Operation& a, const Operation& b) {
+    // Encoding both and comparing the bytes compares every field.
+    auto ea = EncodeOperation(a), eb = EncodeOperation(b);
+    if (ea.size() != eb.size())
+        return false;
+    for (size_t i = 0; i < ea.size(); ++i)
+        if (ea[i].opcode != eb[i].opcode || ea[i].body != eb[i].body)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(PipeProtocol, EveryOperationKeepsItsFieldsAndBodySize) {
+    TextOp text;
+    text.font = "DejaVu Sans";
+    text.fontSize = 33.5f;
+    text.fontStyle = 5;
+    text.align = 2;
+    text.vertical = true;
+    text.text = "caption";
+    text.x = -4;
+    text.y = 9;
+    text.width = 300;
+    text.height = 40;
+    text.color = 0x80FF0102;
+    text.hint = 3;
+    MergeOp merge;
+    merge.path = "/srv/images/logo.png";
+    merge.alpha = 128;
+    merge.x = 7;
+    merge.y = 8;
+    merge.align = "right";
+    merge.valign = "bottom";
+    merge.itpMode = 2;
+    merge.fit = true;
+    const std::vector<std::pair<Operation, uint32_t>> cases = {
+        {ResizeOp{300, 0, 7, true}, kResize},
+        {FitOp{200, 100, false, 3, 0xFF000000}, kFit},
+        {FrameOp{"/frames", "gold"}, kFrame},
+        {merge, kMerge},
+        {CropOp{-5, 10, 100, -20, 0x00FFFFFF}, kCrop},
+        {AutoCropOp{0xFFFFFFFF, 1, 2, 3, 4}, kAutoCrop},
+        {RotateOp{90, 0xFF00FF00}, kRotate},
+        {text, kText},
+        {AdjustOp{10, -20, 30, -40, 50}, kAdjust},
+        {AdjustRgbOp{-200, 0, 150}, kAdjustRgb},
+        {AutoLevelOp{0.25f, 0.75f}, kAutoLevel},
+        {NegativeOp{}, kNegative},
+        {SepiaOp{}, kSepia},
+        {GrayOp{}, kGray},
+        {BlurOp{2.5f, 7.0f}, kBlur},
+        {SmoothOp{3}, kSmooth},
+        {SharpenOp{5}, kSharpen},
+        {JitterOp{9}, kJitter},
+        {NoiseOp{300}, kNoise},
+        {OilPaintOp{8}, kOilPaint},
+        {LayerNewOp{"top", "/img/a.png", 99, 0x11223344}, kLayerNew},
+        {LayerCopyOp{"top", "copy", 17}, kLayerCopy},
+        {LayerBlendOp{"copy", "background", "multiply", 200}, kLayerBlend},
+    };
+    for (const auto& [op, opcode] : cases) {
+        std::vector<Message> messages = EncodeOperation(op);
+        ASSERT_EQ(messages.size(), 1u) << opcode;
+        EXPECT_EQ(messages[0].opcode, opcode);
+        EXPECT_EQ(messages[0].body.size(), BodySize(opcode).value()) << opcode;
+        std::optional<Operation> back = DecodeOperation(opcode, messages[0].body.data());
+        ASSERT_TRUE(back.has_value()) << opcode;
+        EXPECT_TRUE(SameOperation(op, *back)) << opcode;
+    }
+}
+
+TEST(PipeProtocol, FieldsSitAtTheirOffsets) {
+    TextOp t;
+    t.font = "Arial";
+    t.fontSize = 12.0f;
+    t.text = "hello";
+    t.x = 2320;
+    t.color = 0xFFEEDDCC;
+    t.hint = 5;
+    std::vector<uint8_t> b = EncodeOperation(t)[0].body;
+    EXPECT_EQ(Wide(b, 0), "Arial");
+    float size;
+    memcpy(&size, b.data() + 256, 4);
+    EXPECT_EQ(size, 12.0f);
+    EXPECT_EQ(Wide(b, 272), "hello");
+    EXPECT_EQ(U32(b, 2320), 2320u);
+    EXPECT_EQ(U32(b, 2336), 0xFFEEDDCCu);
+    EXPECT_EQ(U32(b, 2340), 5u);
+
+    std::vector<uint8_t> save = EncodeSaveFile({"/c/r.jpg", 85, true, "bob", "pw"});
+    EXPECT_EQ(save.size(), 1044u);
+    EXPECT_EQ(Wide(save, 0), "/c/r.jpg");
+    EXPECT_EQ(U32(save, 524), 85u);
+    EXPECT_EQ(U32(save, 528), 1u);
+    EXPECT_EQ(Wide(save, 532), "bob");
+    EXPECT_EQ(Wide(save, 788), "pw");
+    std::vector<uint8_t> load = EncodeLoadFile({"/p.jpg", "u", "p"});
+    EXPECT_EQ(load.size(), 1034u);
+    EXPECT_EQ(Wide(load, 522), "u");
+    EXPECT_EQ(Wide(load, 778), "p");
+    std::vector<uint8_t> encode = EncodeEncode({"png", 70, false});
+    EXPECT_EQ(encode.size(), 32u);
+    EXPECT_EQ(Wide(encode, 0), "png");
+    EXPECT_EQ(U32(encode, 24), 70u);
+
+    // The header carries the layer only for the image operations.
+    std::vector<uint8_t> header = EncodeHeader(kBlur, "top");
+    EXPECT_EQ(header.size(), kHeaderSize);
+    EXPECT_EQ(Wide(header, 4), "top");
+    EXPECT_EQ(DecodeHeader(header.data()).layer, "top");
+    EXPECT_EQ(DecodeHeader(EncodeHeader(kLoadFile, "top").data()).layer, "");
+    EXPECT_EQ(DecodeHeader(EncodeHeader(kLayerNew, "top").data()).layer, "");
+
+    SizeReply reply = DecodeSizeReply(EncodeSizeReply({0, 640, 480}).data());
+    EXPECT_EQ(reply.width, 640u);
+    EXPECT_EQ(reply.height, 480u);
+}
+
+TEST(PipeProtocol, TextsAreCutToTheirFieldsAndFlipsSendOneStepPerAxis) {
+    // A layer name keeps 64 characters, a path that does not fit is refused.
+    std::string longName(100, 'n');
+    EXPECT_EQ(DecodeHeader(EncodeHeader(kResize, longName).data()).layer, std::string(64, 'n'));
+    EXPECT_TRUE(FitsField(std::string(260, 'p'), kPathUnits));
+    EXPECT_FALSE(FitsField(std::string(261, 'p'), kPathUnits));
+    // Characters outside the BMP take two units and are never split.
+    std::string emoji;
+    for (int i = 0; i < 40; ++i)
+        emoji += "\xF0\x9F\x98\x80";
+    EXPECT_EQ(DecodeHeader(EncodeHeader(kResize, emoji).data()).layer, emoji.substr(0, 32 * 4));
+
+    EXPECT_TRUE(EncodeOperation(FlipOp{false, false}).empty());
+    auto both = EncodeOperation(FlipOp{true, true});
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].opcode, kFlipHorizontal);
+    EXPECT_EQ(both[1].opcode, kFlipVertical);
+    EXPECT_TRUE(EncodeOperation(CaptchaOp{}).empty());
+}

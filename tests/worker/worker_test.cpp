@@ -1,0 +1,158 @@
+// The real worker process driven through its link: every step gives the
+// pixels the same step gives in process, and a worker that dies or hangs costs
+// the step it was on and is replaced for the next.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
+
+#include "image/graphics.h"
+#include "photocmd/apply_operation.h"
+#include "server/test_folder.h"
+#include "support/pixels.h"
+#include "worker/worker_link.h"
+#include "worker/worker_process.h"
+
+using namespace Vs4Command;
+using namespace Vs5Worker;
+
+// Fontconfig keeps its caches for the life of the process (the text step).
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
+
+namespace {
+
+const std::string kWorker = VS_BIN_DIR "/vistrelremt";
+
+bool Convert(const std::string& args) {
+    return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+struct WorkerFixture : ::testing::Test {
+    explicit WorkerFixture(const std::string& ini = "[ImageProcessing]\nWorkerTimeout=2\n")
+        : folder(ini), worker(folder.config(), kWorker) {}
+    void SetUp() override {
+        Vs4Image::GraphicsStartup();
+        photo = folder.path() + "/rose.jpg";
+        ASSERT_TRUE(Convert("rose: -resize 200% " + photo));
+        ASSERT_TRUE(Convert("logo: -resize 64x48! " + folder.config().imageFolder() + "/logo.png"));
+        ASSERT_TRUE(worker.Start());
+    }
+    // The image the worker holds, through a lossless encode.
+    void Fetch(WorkerLink& link, Vs4Image::CBaseImage& out) {
+        std::vector<uint8_t> png;
+        ASSERT_EQ(link.Encode({"png", 90, false}, png), 0u);
+        ASSERT_EQ(out.LoadFromMemory(png.data(), static_cast<uint32_t>(png.size())), Vs4Image::Ok);
+    }
+    TestModuleFolder folder;
+    CWorkerProcess worker;
+    std::string photo;
+};
+
+}  // namespace
+
+TEST_F(WorkerFixture, EveryStepGivesTheInProcessPixels) {
+    const std::string logo = folder.config().imageFolder() + "/logo.png";
+    TextOp text;
+    text.font = "DejaVu Sans";
+    text.fontSize = 14;
+    text.text = "Vistrel";
+    text.width = 120;
+    text.height = 40;
+    text.color = 0xFFFF0000;
+    const std::vector<std::vector<Operation>> cases = {
+        {ResizeOp{90, 0, 7, false}},
+        {FitOp{100, 100, true, 2, 0xFF0000FF}},
+        {CropOp{10, 5, 60, 40, 0xFFFFFFFF}, AutoCropOp{0xFFFFFFFF, 1, 1, 1, 1}},
+        {RotateOp{90, 0}, RotateOp{30, 0xFF00FF00}, FlipOp{true, true}},
+        {MergeOp{MergeOp::Source::File, logo, "", 200, 3, 4, "right", "", 7, false}},
+        {text},
+        {AdjustOp{20, -10, 30, 15, 40}, AdjustRgbOp{10, -20, 30}, AutoLevelOp{0.1f, 0.9f}},
+        {NegativeOp{}, SepiaOp{}, GrayOp{}},
+        {BlurOp{3, 6}, SmoothOp{2}, SharpenOp{3}, OilPaintOp{3}},
+        {LayerNewOp{"top", logo, 180, 0x40FFFFFF}, LayerCopyOp{"background", "copy", 128},
+         LayerBlendOp{"top", "copy", "multiply", 200},
+         LayerBlendOp{"copy", "background", "screen", 255}},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        WorkerLink link(&worker);
+        ASSERT_EQ(link.LoadFile({photo, "", ""}), 0u);
+        EXPECT_EQ(link.width(), 140);
+        Vs4Image::CBaseImage expected;
+        ASSERT_EQ(expected.LoadFromFile(photo), Vs4Image::Ok);
+        LayerSet layers(expected);
+        NamedImageTable none;
+        MergeFileLoader plain;
+        ApplyContext context{none, plain, &layers};
+        for (const Operation& op : cases[i]) {
+            ASSERT_EQ(ApplyOperation(op, expected, context), Vs4Image::Ok);
+            ASSERT_EQ(link.Apply(op), 0u);
+        }
+        Vs4Image::CBaseImage got;
+        Fetch(link, got);
+        EXPECT_EQ(got.width(), expected.width());
+        EXPECT_EQ(vstest::Checksum(got), vstest::Checksum(expected));
+    }
+}
+
+TEST_F(WorkerFixture, SizesBytesFilesAndFailures) {
+    WorkerLink link(&worker);
+    // Resize and fit report the new size; other steps leave the link's size.
+    ASSERT_EQ(link.LoadFile({photo, "", ""}), 0u);
+    ASSERT_EQ(link.Apply(ResizeOp{70, 0, 2, false}), 0u);
+    EXPECT_EQ(link.width(), 70);
+    EXPECT_EQ(link.height(), 46);
+    ASSERT_EQ(link.Apply(CropOp{0, 0, 10, 10, 0}), 0u);
+    EXPECT_EQ(link.width(), 70);
+    // Save with metadata, then load the written bytes back through opcode 3.
+    const std::string out = folder.path() + "/out.jpg";
+    ASSERT_EQ(link.SaveFile({out, 80, true, "", ""}), 0u);
+    std::string bytes = vstest::ReadFile(out);
+    ASSERT_EQ(link.LoadBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0u);
+    EXPECT_EQ(link.width(), 10);
+    // The engine's statuses come back as they are.
+    EXPECT_EQ(link.LoadFile({folder.path() + "/missing.jpg", "", ""}), 10u);
+    EXPECT_EQ(link.LoadBytes(reinterpret_cast<const uint8_t*>("junk"), 4), 13u);
+    std::vector<uint8_t> encoded;
+    ASSERT_EQ(link.LoadFile({photo, "", ""}), 0u);
+    EXPECT_EQ(link.Encode({"gif", 90, false}, encoded), 2u);
+    EXPECT_EQ(link.SaveFile({std::string(300, 'x') + ".jpg", 90, false, "", ""}), 2u);
+    EXPECT_NE(link.Apply(FrameOp{folder.config().frameFolder(), "none"}), 0u);
+    EXPECT_EQ(worker.starts(), 1u);  // failures of steps are not failures of the worker
+}
+
+TEST_F(WorkerFixture, AKilledOrHungWorkerCostsOneStepAndIsReplaced) {
+    for (int signal : {SIGKILL, SIGSTOP}) {
+        SCOPED_TRACE(signal);
+        const uint32_t starts = worker.starts();
+        WorkerLink link(&worker);
+        ASSERT_EQ(link.LoadFile({photo, "", ""}), 0u);
+        kill(worker.pid(), signal);
+        EXPECT_EQ(link.Apply(BlurOp{5, 5}), 1u);  // EOF, or nothing within WorkerTimeout
+        WorkerLink next(&worker);
+        EXPECT_EQ(next.LoadFile({photo, "", ""}), 0u);
+        EXPECT_EQ(next.width(), 140);
+        EXPECT_EQ(worker.starts(), starts + 1);
+    }
+    std::string log = folder.requestLog();
+    size_t created = 0;
+    for (size_t at = 0; (at = log.find("is created successfully", at)) != std::string::npos; ++at)
+        ++created;
+    EXPECT_EQ(created, 3u);
+}
+
+TEST(WorkerStart, AMissingProgramIsLoggedAndNothingRuns) {
+    TestModuleFolder folder("[Server]\n");
+    CWorkerProcess worker(folder.config(), folder.path() + "/no-such-worker");
+    EXPECT_FALSE(worker.Start());
+    EXPECT_EQ(worker.fd(), -1);
+    WorkerLink link(&worker);
+    EXPECT_EQ(link.LoadFile({"/x.jpg", "", ""}), 1u);
+    EXPECT_NE(folder.requestLog().find("# Remote image process failed to created(error:2)."),
+              std::string::npos);
+}
