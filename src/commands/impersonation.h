@@ -27,7 +27,8 @@ public:
 
     // The cached token of the account, logging on when it is not cached.
     // nullptr after a failed logon, which writes "# LogonUser error: %d\r\n"
-    // to the request log of `config`.
+    // (the PAM result code) to the request log of `config`. A token stays
+    // valid until the cache is destroyed.
     const Vs5Platform::LogonToken* GetLogonToken(Configuration& config, const std::string& user,
                                                  const std::string& password);
     size_t size() const;

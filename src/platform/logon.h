@@ -21,16 +21,18 @@ struct LogonToken {
 
 // Authenticates `user` with `password` through PAM (service "vistrel5", or
 // "login" when that service is not configured) and reads the account's ids.
-// Returns 0 and fills `token` on success, else the PAM result code (or a
-// non-zero errno-like value when the account has no passwd entry).
+// Returns 0 and fills `token` on success, else the PAM result code
+// (PAM_USER_UNKNOWN too when the account has no passwd entry). Empty
+// passwords never authenticate. Not thread-safe: callers serialise logons.
 int LogonUser(const std::string& user, const std::string& password, LogonToken& token);
 
-// Takes the token's file-system identity on the calling thread. False with
-// errno set when the thread may not (the process lacks the capability).
+// Takes the token's file-system identity (fsuid, fsgid, groups) on the
+// calling thread. False with errno set when the thread may not (the process
+// lacks CAP_SETUID / CAP_SETGID); the thread is then itself again.
 bool ImpersonateLoggedOnUser(const LogonToken& token);
 
-// Gives the calling thread its own identity back (the process's ids and
-// groups as they were at start).
+// Gives the calling thread the identity it had before its first
+// impersonation back. Does nothing when the thread does not impersonate.
 void RevertToSelf();
 
 }  // namespace Vs5Platform

@@ -1,0 +1,247 @@
+#include "commands/impersonation.h"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <regex>
+#include <tuple>
+#include <utility>
+
+#include "server/test_folder.h"
+#include "support/text_count.h"
+
+using Vs4Command::CImpersonation;
+using Vs4Command::LogonTokenCache;
+using vstest::CountOf;
+
+namespace {
+
+bool Run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+// A throw-away local account with a password, created when the test runs as
+// root (the only way the switch can be exercised) and removed at the end.
+class TestAccount {
+public:
+    TestAccount() {
+        if (geteuid() != 0)
+            return;
+        created_ = Run("useradd -m -s /usr/sbin/nologin " + name + " >/dev/null 2>&1") &&
+                   Run("echo '" + name + ":" + password + "' | chpasswd");
+        if (passwd* entry = created_ ? getpwnam(name.c_str()) : nullptr) {
+            uid = entry->pw_uid;
+            gid = entry->pw_gid;
+        }
+    }
+    ~TestAccount() {
+        if (created_)
+            Run("userdel -r " + name + " >/dev/null 2>&1");
+    }
+    bool created() const { return created_; }
+
+    const std::string name = "vs5imp" + std::to_string(getpid());
+    const std::string password = "Vs5-" + std::to_string(getpid()) + "-secret";
+    uid_t uid = 0;
+    gid_t gid = 0;
+
+private:
+    bool created_ = false;
+};
+
+// The calling thread's file-system user id and groups, as the kernel reports them.
+std::string ThreadStatus(const std::string& field) {
+    std::ifstream in("/proc/thread-self/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(field + ":", 0) == 0)
+            return line.substr(field.size() + 1);
+    return "";
+}
+uid_t FsUid() {
+    unsigned real, effective, saved, fs;
+    if (sscanf(ThreadStatus("Uid").c_str(), "%u %u %u %u", &real, &effective, &saved, &fs) != 4)
+        return static_cast<uid_t>(-1);
+    return fs;
+}
+
+bool CanOpen(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd >= 0)
+        close(fd);
+    return fd >= 0;
+}
+
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st;
+}
+
+std::string ImpersonationIni(const std::vector<std::string>& entries) {
+    std::string ini = "[Server]\n[Impersonation]\n";
+    for (const std::string& entry : entries)
+        ini += entry + "\n";
+    return ini;
+}
+
+const std::regex kLogonError("# LogonUser error: [1-9][0-9]*\r\n");
+
+class Impersonation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LogonTokenCache::DestroyInstance();
+        // Traversable by the test account: a root-only file and a folder it may write to.
+        chmod(files_.path().c_str(), 0755);
+        secret_ = files_ / "secret.txt";
+        vstest::WriteFile(secret_, "root only");
+        chmod(secret_.c_str(), 0600);
+        drop_ = files_ / "Drop";
+        mkdir(drop_.c_str(), 0777);
+        chmod(drop_.c_str(), 0777);
+    }
+    void TearDown() override { LogonTokenCache::DestroyInstance(); }
+
+    // The entry that the account's own password makes work.
+    std::string Entry(int number, const std::string& key, const std::string& password = "") {
+        return "Impersonate" + std::to_string(number) + "=" + key + ";" + account_.name + ";" +
+               (password.empty() ? account_.password : password);
+    }
+
+    TestAccount account_;
+    vstest::TempDir files_;
+    std::string secret_, drop_;
+};
+
+#define REQUIRE_ACCOUNT()                                                                 \
+    if (!account_.created())                                                              \
+    GTEST_SKIP() << "switching identity needs root (to create a test account and to set " \
+                    "another user's file-system ids)"
+
+}  // namespace
+
+TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
+    REQUIRE_ACCOUNT();
+    TestModuleFolder folder(ImpersonationIni({Entry(0, "drop")}));
+    std::string groupsBefore = ThreadStatus("Groups");
+    ASSERT_TRUE(CanOpen(secret_));
+    // A thread started beforehand: one created while impersonating would
+    // inherit the identity, as any thread inherits its creator's.
+    std::promise<void> go;
+    bool released = false;
+    auto release = [&] {
+        if (!std::exchange(released, true))
+            go.set_value();
+    };
+    std::future<std::tuple<bool, uid_t, std::string>> other =
+        std::async(std::launch::async, [&, started = go.get_future()] {
+            started.wait();
+            return std::make_tuple(CanOpen(secret_), FsUid(), ThreadStatus("Groups"));
+        });
+    // Lets the other thread finish (before the future waits for it) even
+    // when an assertion leaves early.
+    std::unique_ptr<void, std::function<void(void*)>> guard(&go, [&](void*) { release(); });
+    {
+        CImpersonation scope;
+        std::string user, password;
+        // The key matches without regard to case.
+        ASSERT_TRUE(scope.Impersonate(folder.config(), drop_ + "/a.jpg", &user, &password));
+        EXPECT_TRUE(scope.active());
+        EXPECT_EQ(user, account_.name);
+        EXPECT_EQ(password, account_.password);
+        EXPECT_EQ(FsUid(), account_.uid);
+
+        vstest::WriteFile(drop_ + "/written.txt", "x");
+        struct stat written = StatOf(drop_ + "/written.txt");
+        EXPECT_EQ(written.st_uid, account_.uid);
+        EXPECT_EQ(written.st_gid, account_.gid);
+        EXPECT_FALSE(CanOpen(secret_));
+        EXPECT_EQ(errno, EACCES);
+
+        // The other thread keeps the service's identity meanwhile.
+        release();
+        EXPECT_EQ(other.get(), std::make_tuple(true, uid_t(0), groupsBefore));
+
+        scope.Revert();
+        EXPECT_FALSE(scope.active());
+        EXPECT_TRUE(CanOpen(secret_));
+        EXPECT_EQ(ThreadStatus("Groups"), groupsBefore);
+
+        // Again, now from the cached token; this time the scope's end reverts.
+        ASSERT_TRUE(scope.Impersonate(folder.config(), drop_ + "/b.jpg"));
+        EXPECT_FALSE(CanOpen(secret_));
+    }
+    EXPECT_TRUE(CanOpen(secret_));
+    EXPECT_EQ(FsUid(), 0u);
+    EXPECT_EQ(ThreadStatus("Groups"), groupsBefore);
+    EXPECT_EQ(LogonTokenCache::Instance().size(), 1u);
+    EXPECT_EQ(CountOf(folder.requestLog(), "error"), 0u);
+}
+
+TEST_F(Impersonation, FailedLogonsAreLoggedOnEveryRequestAndTheThreadStaysItself) {
+    struct Case {
+        std::string name, entry;
+        bool needsAccount;
+    };
+    const Case cases[] = {
+        {"wrong password", Entry(0, "drop", "not-the-password"), true},
+        {"unknown account", "Impersonate0=drop;vs5none" + std::to_string(getpid()) + ";x", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsAccount && !account_.created())
+            continue;
+        LogonTokenCache::DestroyInstance();
+        TestModuleFolder folder(ImpersonationIni({c.entry}));
+        uid_t self = FsUid();
+        for (int request = 0; request < 2; ++request) {
+            CImpersonation scope;
+            EXPECT_FALSE(scope.Impersonate(folder.config(), drop_ + "/a.jpg"));
+            EXPECT_FALSE(scope.active());
+            EXPECT_EQ(FsUid(), self);
+            vstest::WriteFile(drop_ + "/as-self.txt", "x");
+            EXPECT_EQ(StatOf(drop_ + "/as-self.txt").st_uid, geteuid());
+        }
+        std::string log = folder.requestLog();
+        auto lines = std::distance(std::sregex_iterator(log.begin(), log.end(), kLogonError),
+                                   std::sregex_iterator());
+        EXPECT_EQ(lines, 2) << log;
+        EXPECT_EQ(LogonTokenCache::Instance().size(), 0u);
+    }
+}
+
+TEST_F(Impersonation, LowestMatchingEntryWinsAndAccountsShareOneToken) {
+    REQUIRE_ACCOUNT();
+    // Entry 10 carries a wrong password: were it used, a logon error would be
+    // logged. Key numbers order the entries as numbers (2 before 10).
+    TestModuleFolder folder(ImpersonationIni(
+        {Entry(10, "albums/private", "not-the-password"), Entry(2, "albums"), Entry(5, "shared")}));
+    struct Case {
+        std::string path;
+        bool impersonates;
+    };
+    const Case cases[] = {
+        {"/srv/Albums/a.jpg", true},
+        {"/srv/shared/b.jpg", true},
+        {"/srv/albums/Private/c.jpg", true},
+        {"/srv/other/d.jpg", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        CImpersonation scope;
+        std::string user = "stale", password = "stale";
+        EXPECT_EQ(scope.Impersonate(folder.config(), c.path, &user, &password), c.impersonates);
+        EXPECT_EQ(user, c.impersonates ? account_.name : "");
+        EXPECT_EQ(password, c.impersonates ? account_.password : "");
+        EXPECT_EQ(FsUid(), c.impersonates ? account_.uid : 0u);
+    }
+    EXPECT_EQ(LogonTokenCache::Instance().size(), 1u);
+    EXPECT_EQ(CountOf(folder.requestLog(), "error"), 0u);
+}
