@@ -1,119 +1,60 @@
-// vistrel: a command-line client of the Vistrel 5 server.
-//   vistrel raw --verb NAME [--body-file F] [--encoding N] [--code-page N]
-//               [--host H] [--port P] [--timeout MS] [--out FILE]
-// sends one frame with the given verb and body and prints the answer's status
-// and payload (as a hex dump, or into FILE with --out).
+// vistrel: a command-line client of the Vistrel 5 server. It sends GET, EXEC
+// and EXEC2 requests (or any frame with `raw`) and prints or saves the answers.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <string>
-#include <vector>
 
-#include "client/connection.h"
-#include "client/request_builder.h"
+#include "commands.h"
 
-namespace {
+namespace VsCli {
 
 int Usage() {
     fputs(
-        "usage: vistrel raw --verb NAME [--body-file FILE] [--encoding N] [--code-page N]\n"
+        "usage: vistrel get PATH [COMMAND] [--encoding 400|401 [--code-page N]] [COMMON]\n"
+        "       vistrel exec (--file PATH | --bytes FILE | --url URL [--options TEXT])\n"
+        "                    --script TEXT [-o OUT] [COMMON]\n"
+        "       vistrel exec2 STEP... [-o OUT] [COMMON]\n"
+        "       vistrel raw --verb NAME [--body-file FILE] [--encoding N] [--code-page N]\n"
         "                   [--host HOST] [--port PORT] [--timeout MS] [--out FILE]\n"
-        "  --encoding   400 (UTF-16LE strings, default) or 401 (code-page strings)\n"
-        "  --code-page  the 4-byte code page sent before the body when encoding is not 400\n"
-        "  --out        write the response payload to FILE instead of printing it\n",
+        "COMMON: --host HOST (127.0.0.1), --port PORT (19985), --timeout MS (30000)\n"
+        "get    prints the path of the result file. With --encoding 401 the strings go in\n"
+        "       the code page --code-page names (65001, UTF-8, when omitted).\n"
+        "exec   runs the script's lines (separated by line feeds or by the two characters\n"
+        "       \\n) on the source. An encoded image is written to OUT (-o - for standard\n"
+        "       output), a saved file's path is printed, a _getmetric_ size is printed as\n"
+        "       \"WIDTH HEIGHT\".\n"
+        "exec2  runs its steps in the order given, on one connection:\n"
+        "       --name NAME           the image the following steps use (first: \"\")\n"
+        "       --load PATH           load an image file of the server's machine\n"
+        "       --load-bytes FILE     send a local image file\n"
+        "       --url URL [--options TEXT]  capture a web page\n"
+        "       --blank WxH[:COLOUR]  a blank image, COLOUR as RRGGBB or AARRGGBB\n"
+        "       --script TEXT         run script lines, as for exec\n"
+        "       --metadata ID         print one metadata property as text\n"
+        "       --release             drop the image's pixels\n"
+        "       --flags-set N, --flags-clear N   set or clear image flag bits\n"
+        "       Loads, captures, blanks and scripts without an encode line print\n"
+        "       \"WIDTH HEIGHT\"; an encode line answers as in exec.\n"
+        "raw    sends one frame and prints its status and payload.\n"
+        "Exit status of get, exec and exec2: 0 success; 1 the server answered with a\n"
+        "failure code (printed with its meaning), or a local file could not be read or\n"
+        "written; 2 a usage error; 3 no connection, no answer, or an unreadable answer.\n"
+        "raw exits 1 on every failure but usage errors.\n",
         stderr);
     return 2;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-void HexDump(const std::vector<uint8_t>& bytes) {
-    for (size_t row = 0; row < bytes.size(); row += 16) {
-        printf("%08zx ", row);
-        for (size_t i = row; i < row + 16 && i < bytes.size(); ++i)
-            printf(" %02x", bytes[i]);
-        putchar('\n');
-    }
-}
-
-// Reads "--name value" pairs; false on an unknown name or a missing value.
-bool ParseOptions(int argc, char** argv, std::map<std::string, std::string>& options) {
-    static const char* known[] = {"--verb", "--body-file", "--encoding", "--code-page",
-                                  "--host", "--port",      "--timeout",  "--out"};
-    for (int i = 2; i < argc; i += 2) {
-        bool ok = false;
-        for (const char* name : known)
-            ok = ok || strcmp(argv[i], name) == 0;
-        if (!ok || i + 1 >= argc)
-            return false;
-        options[argv[i]] = argv[i + 1];
-    }
-    return options.count("--verb") != 0;
-}
-
-std::string Option(const std::map<std::string, std::string>& options, const char* name,
-                   const char* fallback) {
-    auto it = options.find(name);
-    return it == options.end() ? fallback : it->second;
-}
-
-int RunRaw(const std::map<std::string, std::string>& options) {
-    std::vector<uint8_t> body;
-    std::string bodyFile = Option(options, "--body-file", "");
-    if (!bodyFile.empty() && !ReadFile(bodyFile, body)) {
-        fprintf(stderr, "vistrel: cannot read %s\n", bodyFile.c_str());
-        return 1;
-    }
-    uint32_t encoding = strtoul(Option(options, "--encoding", "400").c_str(), nullptr, 10);
-    uint32_t codePage = strtoul(Option(options, "--code-page", "0").c_str(), nullptr, 10);
-    std::string host = Option(options, "--host", "127.0.0.1");
-    auto port = static_cast<uint16_t>(atoi(Option(options, "--port", "19985").c_str()));
-    int timeout = atoi(Option(options, "--timeout", "30000").c_str());
-
-    VsClient::Connection connection;
-    if (!connection.Connect(host, port, timeout)) {
-        fprintf(stderr, "vistrel: cannot connect to %s:%u: %s\n", host.c_str(), port,
-                connection.error().c_str());
-        return 1;
-    }
-    VsClient::Response response;
-    auto frame = VsClient::BuildRequestFrame(options.at("--verb"), encoding, body, codePage);
-    if (!connection.Request(frame, response)) {
-        fprintf(stderr, "vistrel: no response: %s\n", connection.error().c_str());
-        return 1;
-    }
-    printf("status %u\npayload %zu bytes\n", response.status, response.payload.size());
-    std::string out = Option(options, "--out", "");
-    if (out.empty()) {
-        HexDump(response.payload);
-    } else {
-        std::ofstream file(out, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(response.payload.data()),
-                   static_cast<std::streamsize>(response.payload.size()));
-        if (!file) {
-            fprintf(stderr, "vistrel: cannot write %s\n", out.c_str());
-            return 1;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
+}  // namespace VsCli
 
 int main(int argc, char** argv) {
-    if (argc < 2 || strcmp(argv[1], "raw") != 0)
-        return Usage();
-    std::map<std::string, std::string> options;
-    if (!ParseOptions(argc, argv, options))
-        return Usage();
-    return RunRaw(options);
+    struct {
+        const char* name;
+        int (*run)(int, char**);
+    } const subcommands[] = {{"raw", VsCli::RunRaw},
+                             {"get", VsCli::RunGet},
+                             {"exec", VsCli::RunExec},
+                             {"exec2", VsCli::RunExec2}};
+    for (const auto& sub : subcommands)
+        if (argc >= 2 && strcmp(argv[1], sub.name) == 0)
+            return sub.run(argc, argv);
+    return VsCli::Usage();
 }

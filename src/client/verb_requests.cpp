@@ -1,5 +1,7 @@
 #include "client/verb_requests.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace VsClient {
@@ -19,6 +21,15 @@ std::vector<uint8_t> KindBody(uint16_t kind, const std::vector<uint8_t>& data,
     Append(body, Utf16z(first));
     Append(body, Utf16z(second));
     return body;
+}
+
+// A NUL code unit somewhere in the UTF-16LE text that starts at `from`: a
+// text cut off in transit has none.
+bool HasUtf16Terminator(const std::vector<uint8_t>& b, size_t from) {
+    for (size_t i = from; i + 1 < b.size(); i += 2)
+        if (b[i] == 0 && b[i + 1] == 0)
+            return true;
+    return false;
 }
 
 uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
@@ -65,9 +76,25 @@ std::vector<uint8_t> BuildExec2Frame(Exec2Kind kind, const std::vector<uint8_t>&
                              KindBody(static_cast<uint16_t>(kind), data, textA, imageName));
 }
 
+bool PayloadBareText(const Response& response, uint32_t encoding, uint32_t codePage,
+                     std::string& text) {
+    const auto& p = response.payload;
+    if (encoding == kEncodingCodePage) {
+        auto end = std::find(p.begin(), p.end(), uint8_t(0));
+        if (end == p.end())
+            return false;
+        text = Vs5Platform::CodePageToUtf8(std::string(p.begin(), end), int(codePage));
+        return true;
+    }
+    if (!HasUtf16Terminator(p, 0))
+        return false;
+    text = DecodeUtf16z(p.data(), p.size());
+    return true;
+}
+
 bool PayloadText(const Response& response, std::string& text) {
     const auto& p = response.payload;
-    if (p.size() < 2 || (p[0] | p[1] << 8) != 1)
+    if (p.size() < 2 || (p[0] | p[1] << 8) != 1 || !HasUtf16Terminator(p, 2))
         return false;
     text = DecodeUtf16z(p.data() + 2, p.size() - 2);
     return true;
@@ -77,8 +104,9 @@ bool PayloadBinary(const Response& response, std::vector<uint8_t>& data) {
     const auto& p = response.payload;
     if (p.size() < 6 || (p[0] | p[1] << 8) != 2)
         return false;
+    // The frame ends with the data, so the announced length must match it.
     uint32_t length = U32At(p, 2);
-    if (length > p.size() - 6)
+    if (length != p.size() - 6)
         return false;
     data.assign(p.begin() + 6, p.begin() + 6 + length);
     return true;

@@ -43,8 +43,14 @@ std::vector<uint8_t> BuildExec2Frame(Exec2Kind kind, const std::vector<uint8_t>&
 std::vector<uint8_t> Utf16z(const std::string& text);
 std::vector<uint8_t> U32s(std::initializer_list<uint32_t> values);
 
+// The bare path of a GET answer: UTF-16LE, or for a 401 request text in the
+// request's code page; returned as UTF-8. False without a terminator.
+bool PayloadBareText(const Response& response, uint32_t encoding, uint32_t codePage,
+                     std::string& text);
+
 // Typed payloads (type 1 text, type 2 binary). False when the payload is not
-// of that type.
+// of that type, or is cut short (a text without its terminator, a data
+// length that differs from the bytes present).
 bool PayloadText(const Response& response, std::string& text);
 bool PayloadBinary(const Response& response, std::vector<uint8_t>& data);
 // A size answer: binary payload of exactly 8 bytes.
