@@ -7,8 +7,8 @@
 
 namespace Vs4Command {
 
-void RegisterCommands(Vs5Server::CommandRegistry& registry) {
-    registry.Register("EXEC2", std::make_unique<CVs5CmdExec2>());
+void RegisterCommands(Vs5Server::CommandRegistry& registry, Configuration& config) {
+    registry.Register("EXEC2", std::make_unique<CVs5CmdExec2>(config));
 }
 
 }  // namespace Vs4Command

@@ -45,7 +45,9 @@ void CVs5NtService::Start(int, char**) {
     // 5. The network server: verb table, listener, I/O threads (each with its
     //    worker once workers exist), maintenance and file remover threads.
     //    The verbs register through the registrar when the registry is made.
-    Vs5Server::CommandRegistry::SetRegistrar(Vs4Command::RegisterCommands);
+    Vs5Server::CommandRegistry::SetRegistrar([](Vs5Server::CommandRegistry& registry) {
+        Vs4Command::RegisterCommands(registry, Configuration::Instance());
+    });
     server_ = std::make_unique<Vs5Server::CAsioVs5Server>(config, config.settings()->port);
     server_->SetCacheMaintenance(&ResultCache::Instance());
     server_->Start(stopEvent_);

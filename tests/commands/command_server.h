@@ -18,7 +18,7 @@ class CommandServer {
 public:
     explicit CommandServer(const std::string& iniText = "[Server]\n", int ioThreads = 1)
         : folder_(iniText) {
-        Vs4Command::RegisterCommands(registry_);
+        Vs4Command::RegisterCommands(registry_, folder_.config());
         server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
         server_->SetRegistry(&registry_);
         server_->SetIoThreadCount(ioThreads);
