@@ -2,6 +2,7 @@
 // this process, ending either after its last line with the image's size or at
 // an "encode" line with the encoded image.
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,8 +57,12 @@ int EncodeLine(Exec2Call& call, CBaseImage& image, const ParamMap& line, const S
     int result;
     if (!line.Has("path")) {
         std::vector<uint8_t> stream;
-        result = ResultFromStatus(
-            image.SaveToStream(GetString(line, "format"), quality, keepMetadata, stream));
+        Vs4Image::Status status =
+            image.SaveToStream(GetString(line, "format"), quality, keepMetadata, stream);
+        // The answer counts its bytes in 32 bits.
+        if (status == Vs4Image::Ok && stream.size() > UINT32_MAX)
+            status = Vs4Image::OutOfMemory;
+        result = ResultFromStatus(status);
         if (result == kResultOk)
             Vs5Server::BuildTypedBinaryResponse(call.response, Vs5Server::kStatusSuccess,
                                                 stream.data(),

@@ -2,12 +2,16 @@
 // wkhtmltoimage, and stand-in tools (shell scripts in the folder named by
 // WkHtmlPath) that record their arguments, fail, or never end.
 #include <gtest/gtest.h>
+#include <semaphore.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "commands/exec2_session.h"
+#include "commands/web_capture.h"
 #include "platform/process.h"
 #include "support/pixels.h"
 #include "support/temp_dir.h"
@@ -56,6 +60,29 @@ TEST(WebCapture, RendersLocalPageAtRequestedSize) {
     }
     EXPECT_EQ(PngFilesIn(server.config().tempFolder()), 0);
     EXPECT_EQ(vstest::CountOf(server.folder().requestLog(), ",0," + url + ",capture,0,"), 2u);
+}
+
+// The thread's three semaphores exist, non-signalled, while the object lives.
+TEST(WebCapture, SyncSemaphoresLiveWithTheirObject) {
+    std::vector<std::string> names;
+    std::thread([&names] {
+        CWebCaptureSync sync;
+        ASSERT_TRUE(sync.valid());
+        EXPECT_EQ(sync.threadId(), static_cast<uint32_t>(gettid()));
+        for (const char* role : {"Request", "Response", "Exit"}) {
+            names.push_back(std::string("/CWebCaptureSync_") + role + "_" +
+                            std::to_string(sync.threadId()));
+            sem_t* sem = sem_open(names.back().c_str(), 0);
+            ASSERT_NE(sem, SEM_FAILED) << names.back();
+            int value = -1;
+            sem_getvalue(sem, &value);
+            EXPECT_EQ(value, 0) << names.back();
+            sem_close(sem);
+        }
+    }).join();
+    ASSERT_EQ(names.size(), 3u);
+    for (const std::string& name : names)
+        EXPECT_EQ(sem_open(name.c_str(), 0), SEM_FAILED) << name;
 }
 
 // What a stand-in tool does after it has written its arguments, one a line,

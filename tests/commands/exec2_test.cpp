@@ -163,6 +163,51 @@ TEST(Exec2, BlankCanvasInTheColourOfItsText) {
     EXPECT_EQ(vstest::CountOf(server.folder().requestLog(), ",0,Empty,create,0,"), 4u);
 }
 
+// Merges in scripts find the connection's other images by name, and files
+// by absolute path.
+TEST(Exec2, MergeOverlaysFromNamedImagesAndFiles) {
+    vstest::TempDir dir;
+    const std::string blue = dir / "blue.png";
+    ASSERT_TRUE(Shell("convert -size 4x4 xc:blue '" + blue + "'"));
+    CommandServer server;
+    ASSERT_TRUE(server.Start());
+    Exec2Session session(server);
+    ASSERT_TRUE(session.connected());
+    auto blank = [](uint32_t w, uint32_t h, const std::string& colour) {
+        std::vector<uint8_t> data = U32s({w, h});
+        const std::vector<uint8_t> text = Utf16z(colour);
+        data.insert(data.end(), text.begin(), text.end());
+        return data;
+    };
+    ASSERT_EQ(session.Ask(Exec2Kind::kBlank, blank(10, 10, "ff0000"), "", "ovl"), "size 10x10");
+
+    const struct {
+        std::string script;
+        std::string expected;
+        int x, y;
+        uint32_t argb;
+    } cases[] = {
+        {"cmd=merge&imgno=ovl&x=2&y=3", "size 30x20", 11, 12, 0xFFFF0000},
+        {"cmd=merge&imgno=ovl&x=2&y=3", "size 30x20", 12, 13, 0xFFFFFFFF},
+        {"cmd=merge&imgno=OVL", "status 202", 0, 0, 0xFFFFFFFF},
+        {"cmd=merge&file=" + blue + "&align=right&valign=bottom", "size 30x20", 26, 16, 0xFF0000FF},
+        {"cmd=merge&file=" + dir / "none.png", "status 210", 0, 0, 0xFFFFFFFF},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(session.Ask(Exec2Kind::kBlank, blank(30, 20, "ffffff"), "", "base"),
+                  "size 30x20");
+        EXPECT_EQ(session.Ask(Exec2Kind::kScript, {}, c.script, "base"), c.expected) << c.script;
+        VsClient::Response r = session.Send(
+            VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, "cmd=encode&format=png", "base"));
+        std::vector<uint8_t> png;
+        ASSERT_TRUE(VsClient::PayloadBinary(r, png));
+        Vs4Image::CBaseImage image;
+        ASSERT_EQ(image.LoadFromMemory(png.data(), static_cast<uint32_t>(png.size())),
+                  Vs4Image::Ok);
+        EXPECT_EQ(vstest::PixelAt(image, c.x, c.y), c.argb) << c.script;
+    }
+}
+
 // Bodies the command cannot read are answered, and the connection goes on.
 TEST(Exec2, UnreadableRequestsAnswer101) {
     CommandServer server;
