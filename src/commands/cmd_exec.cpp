@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/kind_body.h"
+#include "commands/exec2_request.h"
 #include "commands/script_lines.h"
 #include "commands/web_capture.h"
 #include "config/configuration.h"
@@ -104,8 +104,15 @@ void CVs4CmdExec::Execute(Vs5Server::RequestContext& context, const uint8_t* fra
     const uint32_t start = Vs5Platform::TickCount();
     Configuration& config = services_.config;
     std::shared_ptr<const Settings> settings = config.settings();
-    KindBody body = ParseKindBody(frame, length);
-    const std::string logText = ScriptLogText(body.second);
+    // EXEC's body has the layout of EXEC2's: kind, data, options, script.
+    Exec2Request body;
+    if (!ReadExec2Request(frame, length, body)) {
+        Vs5Server::BuildHeaderOnlyResponse(response, kResultUnknownOperation);
+        config.LogRequest(context.clientAddress, kResultUnknownOperation, "", "", 0, 0);
+        return;
+    }
+    const std::string& script = body.name;
+    const std::string logText = ScriptLogText(script);
     Vs5Worker::WorkerLink link(context.worker);
     auto fail = [&](int code, const std::string& source) {
         Vs5Server::BuildHeaderOnlyResponse(response, static_cast<uint32_t>(code));
@@ -114,15 +121,15 @@ void CVs4CmdExec::Execute(Vs5Server::RequestContext& context, const uint8_t* fra
 
     std::string source = "BLOB";
     if (body.kind == kSourceFile) {
-        source = DataText(body);
+        source = ReadUtf16z(body.data, body.dataLength);
         std::string user, password;
         config.FindImpersonation(source, user, password);
         if (uint32_t status = link.LoadFile({source, user, password}))
             return fail(ResultFromStatus(static_cast<int>(status)), source);
     } else if (body.kind == kSourceWebPage) {
-        source = DataText(body);
+        source = ReadUtf16z(body.data, body.dataLength);
         std::string error;
-        CaptureRequest capture{source, body.first, link.linkId(), CaptureErrorStyle::kUrl};
+        CaptureRequest capture{source, body.textA, link.linkId(), CaptureErrorStyle::kUrl};
         if (!CaptureWebPage(
                 config, capture,
                 [&](const std::string& png) {
@@ -141,7 +148,7 @@ void CVs4CmdExec::Execute(Vs5Server::RequestContext& context, const uint8_t* fra
     }
 
     ExecRun run{services_, *settings, link, response};
-    int result = RunScript(run, body.second);
+    int result = RunScript(run, script);
     if (!run.answered)
         Vs5Server::BuildHeaderOnlyResponse(response, static_cast<uint32_t>(result));
     config.LogRequest(context.clientAddress, result, source, logText, 0,

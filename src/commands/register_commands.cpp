@@ -15,7 +15,7 @@ namespace Vs4Command {
 void RegisterCommands(Vs5Server::CommandRegistry& registry, const CommandServices& services) {
     registry.Register("GET", std::make_unique<CVs4CmdGet>(services));
     registry.Register("EXEC", std::make_unique<CVs4CmdExec>(services));
-    registry.Register("EXEC2", std::make_unique<CVs5CmdExec2>());
+    registry.Register("EXEC2", std::make_unique<CVs5CmdExec2>(services));
 }
 
 CommandServices ProcessServices() {

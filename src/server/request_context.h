@@ -4,12 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 
-namespace Vs4Image {
-class CBaseImage;
+namespace Vs4Command {
+class NamedImageTable;
 }
 namespace Vs5Worker {
 class CWorkerProcess;
@@ -28,8 +27,11 @@ struct RequestContext {
     // rewritten before every dispatch; null when the thread has none.
     Vs5Worker::CWorkerProcess* worker = nullptr;
     CWebCaptureSync* captureSync = nullptr;
-    // Images named by the client on this connection, destroyed with it.
-    std::map<std::string, std::shared_ptr<Vs4Image::CBaseImage>> namedImages;
+    // Images named by the client on this connection, made by the first
+    // command that needs them and destroyed with the connection. A shared_ptr
+    // binds the table's deleter where the table is made, so the server never
+    // needs the complete type of what the commands keep here.
+    std::shared_ptr<Vs4Command::NamedImageTable> namedImages;
 };
 
 // Takes the next request id; every accepted connection takes one, refused ones
