@@ -164,14 +164,29 @@ bool Configuration::FindImpersonation(const std::string& sourcePath, std::string
     return false;
 }
 
+namespace {
+
+// Client-supplied text (paths, scripts, URLs) goes into a log line as one
+// field: a carriage return or line feed in it must not start a line of its
+// own, which could pass for a service event.
+std::string OneLine(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
+}  // namespace
+
 void Configuration::LogRequest(const std::string& clientIp, int returnCode,
                                const std::string& source, const std::string& command, int cacheHit,
                                int elapsedMs) {
     auto s = settings();
     if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0))
         return;
-    requestLog_.WriteLine("%s,%d,%s,%s,%d,%d\r\n", clientIp.c_str(), returnCode, source.c_str(),
-                          command.c_str(), cacheHit, elapsedMs);
+    requestLog_.WriteLine("%s,%d,%s,%s,%d,%d\r\n", clientIp.c_str(), returnCode,
+                          OneLine(source).c_str(), OneLine(command).c_str(), cacheHit, elapsedMs);
 }
 
 void Configuration::LogRequestWithMessage(const std::string& clientIp, int returnCode,
@@ -180,8 +195,9 @@ void Configuration::LogRequestWithMessage(const std::string& clientIp, int retur
     auto s = settings();
     if (!s->requestLogging || (s->logErrorsOnly && returnCode == 0))
         return;
-    requestLog_.WriteLine("%s,%d,%s,%s,%d,%d,%s\r\n", clientIp.c_str(), returnCode, source.c_str(),
-                          command.c_str(), 0, elapsedMs, message.c_str());
+    requestLog_.WriteLine("%s,%d,%s,%s,%d,%d,%s\r\n", clientIp.c_str(), returnCode,
+                          OneLine(source).c_str(), OneLine(command).c_str(), 0, elapsedMs,
+                          OneLine(message).c_str());
 }
 
 void Configuration::StartWatcher(const Vs5Platform::ManualResetEvent& stop) {

@@ -1,6 +1,8 @@
 #include "server/asio_server.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <exception>
@@ -18,9 +20,9 @@ using boost::system::error_code;
 
 namespace {
 
-// Asio opens its sockets without close-on-exec. The worker processes and the
-// capture tool started from this process must not inherit the listener (it
-// would keep the port bound after the server is gone) or client connections.
+// Asio opens its listener without close-on-exec. The worker processes and the
+// capture tool started from this process must not inherit it (it would keep
+// the port bound after the server is gone).
 void KeepFromChildren(int fd) {
     int flags = fcntl(fd, F_GETFD);
     if (flags >= 0)
@@ -86,12 +88,32 @@ void CAsioVs5Server::Listen() {
     acceptor_.set_option(tcp::acceptor::reuse_address(true));
     acceptor_.bind(endpoint);
     acceptor_.listen(asio::socket_base::max_listen_connections);
+    acceptor_.non_blocking(true);
     boundPort_ = acceptor_.local_endpoint().port();
 }
 
+// The listener is waited on and the client taken with accept4, so that a
+// client socket is close-on-exec from its first moment: a child started by
+// another I/O thread at the same time cannot inherit it.
 void CAsioVs5Server::StartAccept() {
     waiting_ = std::make_shared<CAsioVs5Connection>(io_, env_);
-    acceptor_.async_accept(waiting_->socket(), [this](const error_code& ec) { HandleAccept(ec); });
+    WaitForClient();
+}
+
+void CAsioVs5Server::WaitForClient() {
+    acceptor_.async_wait(tcp::acceptor::wait_read,
+                         [this](const error_code& ec) { HandleAccept(ec ? ec : AcceptWaiting()); });
+}
+
+error_code CAsioVs5Server::AcceptWaiting() {
+    int fd = accept4(acceptor_.native_handle(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return error_code(errno, boost::system::system_category());
+    error_code ec;
+    waiting_->socket().assign(tcp::v4(), fd, ec);
+    if (ec)
+        close(fd);
+    return ec;
 }
 
 namespace {
@@ -112,8 +134,13 @@ constexpr auto kAcceptRetryDelay = std::chrono::milliseconds(100);
 void CAsioVs5Server::HandleAccept(const error_code& error) {
     if (error == asio::error::operation_aborted && !acceptor_.is_open())
         return;
+    if (error == asio::error::would_block || error == asio::error::try_again ||
+        error == asio::error::interrupted || error == asio::error::connection_aborted) {
+        // The client left before it was taken: wait for the next one.
+        WaitForClient();
+        return;
+    }
     if (!error) {
-        KeepFromChildren(waiting_->socket().native_handle());
         error_code ec;
         tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
         std::string address = ec ? std::string() : peer.address().to_string(ec);

@@ -65,6 +65,8 @@ private:
     void Listen();
     void StartAccept();
     void HandleAccept(const boost::system::error_code& error);
+    void WaitForClient();
+    boost::system::error_code AcceptWaiting();
     void RunIoThreads(int count);
     void IoThreadMain(int index);
     void ReportThreadStart(bool serving);

@@ -22,14 +22,17 @@ uint32_t U32At(const uint8_t* p) {
 WorkerLink::WorkerLink(CWorkerProcess* worker)
     : worker_(worker), linkId_(Vs5Platform::NewUuidString()) {}
 
+// The worker lost this link's image with its stream: the link's later steps
+// fail at once instead of running on the replacement's empty image.
 uint32_t WorkerLink::Broken() {
-    if (worker_ != nullptr)
-        worker_->Discard();
+    if (!broken_ && worker_ != nullptr)
+        worker_->Replace();
+    broken_ = true;
     return Vs4Image::GenericError;
 }
 
 bool WorkerLink::Send(uint32_t opcode, const std::vector<uint8_t>& body) {
-    if (worker_ == nullptr || !worker_->EnsureRunning())
+    if (broken_ || worker_ == nullptr || !worker_->EnsureRunning())
         return false;
     std::vector<uint8_t> message = EncodeHeader(opcode, layer_);
     message.insert(message.end(), body.begin(), body.end());
@@ -117,8 +120,8 @@ uint32_t WorkerLink::Apply(const Vs4Command::Operation& op) {
         if (!Send(message.opcode, message.body))
             return Broken();
         status = ReplyOf(message.opcode) == ReplyKind::kSize ? ReadSizeReply() : ReadStatusReply();
-        if (worker_->fd() < 0)
-            break;  // the reply did not come; the worker is gone
+        if (broken_)
+            break;  // the reply did not come; that worker is gone
     }
     return status;
 }

@@ -2,8 +2,8 @@
 // writing the header and the body and reading the whole reply. The link keeps
 // the size the worker last reported and the layer its steps address. Calls
 // answer the worker's status; a worker that is missing, dies, or does not
-// answer within WorkerTimeout answers GenericError (1) and is discarded, so
-// the thread starts a fresh one for its next request.
+// answer within WorkerTimeout answers GenericError (1) and is replaced, so
+// the thread's next request finds a fresh one.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +50,7 @@ private:
     int height_ = 0;
     std::string layer_;
     std::string linkId_;
+    bool broken_ = false;  // a step failed for want of an answer
 };
 
 }  // namespace Vs5Worker

@@ -110,11 +110,13 @@ void CWorkerProcess::Close() {
     fd_ = -1;
 }
 
-void CWorkerProcess::Discard() {
+void CWorkerProcess::Replace() {
     Close();
     if (pid_ > 0)
         Vs5Platform::KillProcess(pid_);
     pid_ = -1;
+    if (started_)
+        Start();
 }
 
 bool CWorkerProcess::EnsureRunning() {

@@ -1,7 +1,7 @@
 // The server's side of one worker process: started by its I/O thread, reached
 // over a UNIX stream socket in TempFiles, stopped with the thread. A worker
-// that dies or stops answering is discarded by the link that noticed it and
-// started again before the thread's next image request.
+// that dies or stops answering is replaced by the link that noticed it, so
+// the thread's next request finds a fresh one.
 #pragma once
 
 #include <sys/types.h>
@@ -28,11 +28,12 @@ public:
     // Asks the worker to quit, waits up to 10 s for it, then kills it.
     void Stop();
 
-    // True when a worker is connected, restarting a discarded one first.
+    // True when a worker is connected, starting one first when an earlier
+    // replacement could not be started.
     bool EnsureRunning();
-    // Kills and forgets the worker after a failed exchange: its stream may
-    // be anywhere inside a message, so it cannot be used again.
-    void Discard();
+    // Kills the worker after a failed exchange (its stream may be anywhere
+    // inside a message, so it cannot be used again) and starts a new one.
+    void Replace();
 
     int fd() const { return fd_; }
     pid_t pid() const { return pid_; }
