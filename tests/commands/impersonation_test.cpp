@@ -15,6 +15,7 @@
 #include <tuple>
 #include <utility>
 
+#include "commands/test_account.h"
 #include "server/test_folder.h"
 #include "support/text_count.h"
 
@@ -27,35 +28,6 @@ namespace {
 bool Run(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
-
-// A throw-away local account with a password, created when the test runs as
-// root (the only way the switch can be exercised) and removed at the end.
-class TestAccount {
-public:
-    TestAccount() {
-        if (geteuid() != 0)
-            return;
-        created_ = Run("useradd -m -s /usr/sbin/nologin " + name + " >/dev/null 2>&1") &&
-                   Run("echo '" + name + ":" + password + "' | chpasswd");
-        if (passwd* entry = created_ ? getpwnam(name.c_str()) : nullptr) {
-            uid = entry->pw_uid;
-            gid = entry->pw_gid;
-        }
-    }
-    ~TestAccount() {
-        if (created_)
-            Run("userdel -r " + name + " >/dev/null 2>&1");
-    }
-    bool created() const { return created_; }
-
-    const std::string name = "vs5imp" + std::to_string(getpid());
-    const std::string password = "Vs5-" + std::to_string(getpid()) + "-secret";
-    uid_t uid = 0;
-    gid_t gid = 0;
-
-private:
-    bool created_ = false;
-};
 
 // The calling thread's file-system user id and groups, as the kernel reports them.
 std::string ThreadStatus(const std::string& field) {
