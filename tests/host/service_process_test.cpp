@@ -20,6 +20,12 @@ std::string RequestLogText(const vstest::TempDir& home) {
     return text;
 }
 
+// The server and its worker program, side by side in the test's home.
+std::string InstallServer(const vstest::TempDir& home) {
+    vstest::InstallProgram(VS_WORKER_EXE, home.path());
+    return vstest::InstallProgram(VS_SERVER_EXE, home.path());
+}
+
 bool WaitForFile(const std::string& path) {
     for (int i = 0; i < 200 && !vstest::Exists(path); ++i)
         std::this_thread::sleep_for(25ms);
@@ -30,7 +36,7 @@ bool WaitForFile(const std::string& path) {
 
 TEST(ServiceProcess, ConsoleStopsOnExactlyXAndEnter) {
     vstest::TempDir home;
-    std::string exe = vstest::InstallProgram(VS_SERVER_EXE, home.path());
+    std::string exe = InstallServer(home);
     vstest::ChildProcess server({exe, "-debug"}, home / "out.txt");
     ASSERT_TRUE(WaitForFile(home / "LogFiles"));
     server.Write("X\n");
@@ -50,7 +56,7 @@ TEST(ServiceProcess, ConsoleStopsOnExactlyXAndEnter) {
 
 TEST(ServiceProcess, ConsoleKeepsRunningWithoutInputUntilSignalled) {
     vstest::TempDir home;
-    std::string exe = vstest::InstallProgram(VS_SERVER_EXE, home.path());
+    std::string exe = InstallServer(home);
     vstest::ChildProcess server({exe, "-debug"}, home / "out.txt");
     server.CloseStdin();
     EXPECT_FALSE(server.WaitExit(700ms));
@@ -63,7 +69,7 @@ TEST(ServiceProcess, ConsoleKeepsRunningWithoutInputUntilSignalled) {
 
 TEST(ServiceProcess, ServiceModeTalksToSystemdAndEndsOnSigterm) {
     vstest::TempDir home;
-    std::string exe = vstest::InstallProgram(VS_SERVER_EXE, home.path());
+    std::string exe = InstallServer(home);
 
     // Outside systemd there is nobody to report to: it exits at once, quietly.
     {
@@ -99,4 +105,17 @@ TEST(ServiceProcess, ServiceModeTalksToSystemdAndEndsOnSigterm) {
     EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_NE(RequestLogText(home).find("# Service stopped successfully.\r\n"), std::string::npos);
     close(fd);
+}
+
+TEST(ServiceProcess, WithoutItsWorkerProgramTheServerSaysWhyAndFails) {
+    vstest::TempDir home;
+    std::string exe = vstest::InstallProgram(VS_SERVER_EXE, home.path());
+    vstest::ChildProcess server({exe, "-debug"}, home / "out.txt");
+    auto status = server.WaitExit(20s);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    std::string log = RequestLogText(home);
+    EXPECT_NE(log.find("# Remote image process failed to created(error:2)."), std::string::npos);
+    EXPECT_NE(log.find("No I/O thread has a worker process"), std::string::npos);
+    EXPECT_NE(log.find("# Service stopped successfully."), std::string::npos);
 }
