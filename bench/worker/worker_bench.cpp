@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/configuration.h"
+#include "image/base_image.h"
 #include "image/graphics.h"
 #include "platform/module.h"
 #include "worker/worker_link.h"
@@ -82,7 +83,7 @@ int main() {
 
     // Bulk transfers with a 10 MB image.
     CBaseImage big;
-    big.CreateBlank(1620, 1620, 0xFF808080);
+    big.CreateBlank(1826, 1826, 0xFF808080);  // 10 MB as a 24-bit BMP
     std::vector<uint8_t> bmp;
     big.SaveToStream("bmp", 90, 0, bmp);
     const double mb = bmp.size() / 1e6;
