@@ -195,6 +195,9 @@ TEST_F(GetExecTest, ExecRunsScriptsOnFilesBytesAndPages) {
          "image 100x75"},
         {ExecSource::kBytes, bytes, "", "cmd=thumb&w=50\r\ncmd=_getmetric_&info=v1", "size 50x37"},
         {ExecSource::kBytes, bytes, "", "cmd=_getmetric_&info=v1", "size 400x300"},
+        // Through a worker, scale counts from the size of the last load or resize.
+        {ExecSource::kBytes, bytes, "",
+         "cmd=crop&w=100&h=100\ncmd=resize&scale=50\ncmd=_getmetric_&info=v1", "size 200x200"},
         {ExecSource::kBytes, bytes, "", "cmd=gray\n\ncmd=encode&path=" + out, "text " + out},
         {ExecSource::kBytes, bytes, "", "cmd=encode&format=jpg\ncmd=nosuchfile", "image 400x300"},
         {ExecSource::kBytes, bytes, "", "cmd=gray\ncmd=sepia", "no payload"},
