@@ -4,7 +4,8 @@
 //     (opcode 6) with a 10 MB BMP, next to the same decode and encode in
 //     process, so the difference is the pipe;
 //   - a 300-pixel thumbnail of a 5 MP JPEG (load bytes, resize, encode)
-//     through the worker and in process, and the share of the pipe in it.
+//     through the worker and in process (both decoding at a reduced size),
+//     and the share of the pipe in it.
 // Photo: a gnome-backgrounds WebP turned into a 2560 x 1920 JPEG, or a
 // generated image when the package is missing.
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "config/configuration.h"
 #include "image/base_image.h"
 #include "image/graphics.h"
+#include "photocmd/deferred_source.h"
 #include "platform/module.h"
 #include "worker/worker_link.h"
 #include "worker/worker_process.h"
@@ -110,10 +112,15 @@ int main() {
         link.Apply(Vs4Command::ResizeOp{300, 0, 7, false});
         link.Encode({"jpg", 90, false}, out);
     });
+    // The same steps in process, with the same reduced-size decode.
     double inProcess = Median(9, [&] {
         CBaseImage image;
-        image.LoadFromMemory(photo.data(), static_cast<uint32_t>(photo.size()));
-        image.Resize(300, 0, 7, false);
+        Vs4Command::DeferredSource source;
+        source.Load(image, photo);
+        Vs4Command::Operation resize = Vs4Command::ResizeOp{300, 0, 7, false};
+        source.Realize(image, &resize);
+        const auto& r = std::get<Vs4Command::ResizeOp>(resize);
+        image.Resize(r.width, r.height, 7, false);
         std::vector<uint8_t> o;
         image.SaveToStream("jpg", 90, 0, o);
     });

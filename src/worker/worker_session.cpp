@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "image/codecs/codec.h"
 #include "photocmd/apply_operation.h"
 #include "worker/pipe_io.h"
 
@@ -35,23 +36,32 @@ bool WorkerSession::Impersonate(const std::string& user, const std::string& pass
     return Vs5Platform::ImpersonateLoggedOnUser(it->second);
 }
 
-SizeReply WorkerSession::LoadFile(const LoadFileRequest& request) {
-    bool impersonating = Impersonate(request.user, request.password);
-    Vs4Image::Status status = image_.LoadFromFile(request.path);
-    if (impersonating)
-        Vs5Platform::RevertToSelf();
+SizeReply WorkerSession::Loaded(Vs4Image::Status status) {
     NewImage();
-    return SizeOf(image_, status);
+    return {static_cast<uint32_t>(status), static_cast<uint32_t>(source_.width(image_)),
+            static_cast<uint32_t>(source_.height(image_))};
 }
 
-SizeReply WorkerSession::LoadBytes(const std::vector<uint8_t>& bytes) {
-    Vs4Image::Status status =
-        image_.LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    NewImage();
-    return SizeOf(image_, status);
+SizeReply WorkerSession::LoadFile(const LoadFileRequest& request) {
+    source_.Drop();
+    image_.Clear();
+    bool impersonating = Impersonate(request.user, request.password);
+    std::vector<uint8_t> bytes;
+    Vs4Image::Status status = Vs4Image::ReadWholeFile(request.path, bytes);
+    if (impersonating)
+        Vs5Platform::RevertToSelf();
+    if (status == Vs4Image::Ok)
+        status = source_.Load(image_, std::move(bytes));
+    return Loaded(status);
+}
+
+SizeReply WorkerSession::LoadBytes(std::vector<uint8_t> bytes) {
+    return Loaded(source_.Load(image_, std::move(bytes)));
 }
 
 uint32_t WorkerSession::SaveFile(const SaveFileRequest& request) {
+    if (Vs4Image::Status s = source_.Realize(image_, nullptr); s != Vs4Image::Ok)
+        return s;
     bool impersonating = Impersonate(request.user, request.password);
     Vs4Image::Status status =
         image_.SaveToFile(request.path, request.quality, request.keepMetadata ? 1 : 0);
@@ -67,6 +77,10 @@ uint32_t WorkerSession::ApplyStep(uint32_t opcode, const std::string& layer, con
     std::optional<Vs4Command::Operation> op = DecodeOperation(opcode, body);
     if (!op)
         return Vs4Image::NotImplemented;
+    if (Vs4Image::Status s = source_.Realize(image_, &*op); s != Vs4Image::Ok) {
+        size = SizeOf(image_, s);
+        return s;
+    }
     CBaseImage& target = layers_->Target(layer);
     Vs4Command::MergeFileLoader plainLoad;
     Vs4Command::ApplyContext context{noNamedImages_, plainLoad, layers_.get()};
@@ -76,14 +90,14 @@ uint32_t WorkerSession::ApplyStep(uint32_t opcode, const std::string& layer, con
 }
 
 bool WorkerSession::HandleRequest(int fd, uint32_t opcode, const std::string& layer,
-                                  const std::vector<uint8_t>& body) {
+                                  std::vector<uint8_t>& body) {
     std::vector<uint8_t> reply;
     switch (opcode) {
         case kLoadFile:
             reply = EncodeSizeReply(LoadFile(DecodeLoadFile(body.data())));
             break;
         case kLoadBytes:
-            reply = EncodeSizeReply(LoadBytes(body));
+            reply = EncodeSizeReply(LoadBytes(std::move(body)));
             break;
         case kSaveFile:
             reply = EncodeStatusReply(SaveFile(DecodeSaveFile(body.data())));
@@ -91,8 +105,10 @@ bool WorkerSession::HandleRequest(int fd, uint32_t opcode, const std::string& la
         case kEncode: {
             EncodeRequest request = DecodeEncode(body.data());
             std::vector<uint8_t> encoded;
-            uint32_t status = image_.SaveToStream(request.format, request.quality,
-                                                  request.keepMetadata ? 1 : 0, encoded);
+            uint32_t status = source_.Realize(image_, nullptr);
+            if (status == 0)
+                status = image_.SaveToStream(request.format, request.quality,
+                                             request.keepMetadata ? 1 : 0, encoded);
             if (status != 0)
                 encoded.clear();
             reply = EncodeEncodeReplyHead(status, static_cast<uint32_t>(encoded.size()));

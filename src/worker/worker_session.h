@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/base_image.h"
+#include "photocmd/deferred_source.h"
 #include "photocmd/layer_set.h"
 #include "photocmd/named_images.h"
 #include "platform/logon.h"
@@ -30,9 +31,10 @@ public:
 
 private:
     bool HandleRequest(int fd, uint32_t opcode, const std::string& layer,
-                       const std::vector<uint8_t>& body);
+                       std::vector<uint8_t>& body);
     SizeReply LoadFile(const LoadFileRequest& request);
-    SizeReply LoadBytes(const std::vector<uint8_t>& bytes);
+    SizeReply LoadBytes(std::vector<uint8_t> bytes);
+    SizeReply Loaded(Vs4Image::Status status);
     uint32_t SaveFile(const SaveFileRequest& request);
     uint32_t ApplyStep(uint32_t opcode, const std::string& layer, const uint8_t* body,
                        SizeReply& size);
@@ -43,6 +45,9 @@ private:
     bool Impersonate(const std::string& user, const std::string& password);
 
     Vs4Image::CBaseImage image_;
+    // A loaded JPEG waits here until a step needs its pixels, so that a first
+    // downscale can decode it at a reduced size.
+    Vs4Command::DeferredSource source_;
     std::unique_ptr<Vs4Command::LayerSet> layers_;  // over image_; new with every load
     Vs4Command::NamedImageTable noNamedImages_;     // merges through a worker name files only
     // Accounts that logged on, by "user:password"; failures are not kept.

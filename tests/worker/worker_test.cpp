@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <unistd.h>
+
+#include <cmath>
 #include <cstdlib>
 
 #include "image/graphics.h"
@@ -65,7 +68,7 @@ TEST_F(WorkerFixture, EveryStepGivesTheInProcessPixels) {
     text.height = 40;
     text.color = 0xFFFF0000;
     const std::vector<std::vector<Operation>> cases = {
-        {ResizeOp{90, 0, 7, false}},
+        {ResizeOp{200, 0, 7, false}},  // an enlargement decodes at full size
         {FitOp{100, 100, true, 2, 0xFF0000FF}},
         {CropOp{10, 5, 60, 40, 0xFFFFFFFF}, AutoCropOp{0xFFFFFFFF, 1, 1, 1, 1}},
         {RotateOp{90, 0}, RotateOp{30, 0xFF00FF00}, FlipOp{true, true}},
@@ -155,4 +158,60 @@ TEST(WorkerStart, AMissingProgramIsLoggedAndNothingRuns) {
     EXPECT_EQ(link.LoadFile({"/x.jpg", "", ""}), 1u);
     EXPECT_NE(folder.requestLog().find("# Remote image process failed to created(error:2)."),
               std::string::npos);
+}
+
+namespace {
+
+// Peak signal-to-noise ratio of the colour channels, in dB.
+double Psnr(const Vs4Image::CBaseImage& a, const Vs4Image::CBaseImage& b) {
+    double sum = 0;
+    int64_t n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            for (int c = 0; c < 3; ++c) {
+                double d = double(a.view().pixel(x, y)[c]) - double(b.view().pixel(x, y)[c]);
+                sum += d * d;
+                ++n;
+            }
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (sum / double(n)));
+}
+
+}  // namespace
+
+// A photo whose first step shrinks it is decoded at a reduced size; the
+// thumbnail keeps the full path's size and stays within 40 dB of it, while a
+// first crop still sees every pixel of the full decode.
+TEST_F(WorkerFixture, ShrinkOnLoadKeepsSizeAndQualityAndCropsSeeFullPixels) {
+    const std::string large = folder.path() + "/large.jpg";
+    const std::string source = "/usr/share/backgrounds/gnome/adwaita-l.webp";
+    ASSERT_TRUE(Convert((access(source.c_str(), R_OK) == 0 ? source : "rose:") +
+                        " -resize 2400x1600! -quality 92 " + large))
+        << "needs ImageMagick";
+    const struct {
+        Operation op;
+        double minPsnr;  // 0: the pixels must be the same
+    } cases[] = {
+        {ResizeOp{300, 0, 7, false}, 40},
+        {ResizeOp{0, 150, 2, true}, 40},
+        {CropOp{1000, 700, 320, 200, 0}, 0},
+    };
+    for (const auto& c : cases) {
+        WorkerLink link(&worker);
+        ASSERT_EQ(link.LoadFile({large, "", ""}), 0u);
+        EXPECT_EQ(link.width(), 2400);  // the size of the header, before any decode
+        ASSERT_EQ(link.Apply(c.op), 0u);
+        Vs4Image::CBaseImage got, expected;
+        Fetch(link, got);
+        ASSERT_EQ(expected.LoadFromFile(large), Vs4Image::Ok);
+        NamedImageTable none;
+        MergeFileLoader plain;
+        ApplyContext context{none, plain, nullptr};
+        ASSERT_EQ(ApplyOperation(c.op, expected, context), Vs4Image::Ok);
+        ASSERT_EQ(got.width(), expected.width());
+        ASSERT_EQ(got.height(), expected.height());
+        if (c.minPsnr == 0)
+            EXPECT_EQ(vstest::Checksum(got), vstest::Checksum(expected));
+        else
+            EXPECT_GE(Psnr(got, expected), c.minPsnr);
+    }
 }
