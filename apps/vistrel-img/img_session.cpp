@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include "image/bitmap.h"
+#include "image/codecs/codec.h"
+#include "photocmd/apply_operation.h"
 #include "photocmd/classify.h"
 #include "photocmd/result_codes.h"
 #include "photocmd/run_in_process.h"
 #include "platform/codepage.h"
 #include "platform/ini_file.h"
 #include "platform/module.h"
+#include "platform/text.h"
 
 using Vs5Platform::JoinPath;
 
@@ -41,16 +44,48 @@ int ImgSession::LoadImages(const ImgOptions& options, std::string& what) {
             return Vs4Command::ResultFromStatus(status);
         }
     }
-    image_.flags = Vs4Image::CBaseImage::kKeepPristine;
-    Vs4Image::Status status = image_.LoadFromFile(options.input);
+    // __reload goes back to the picture as loaded, which must then be the
+    // whole picture: with it the input is decoded at once and a copy kept.
+    bool reloads = false;
+    for (const std::string& command : options.commands)
+        reloads = reloads || Vs5Platform::AsciiLower(command).find("__reload") != std::string::npos;
+    Vs4Image::Status status;
+    if (reloads) {
+        image_.flags = Vs4Image::CBaseImage::kKeepPristine;
+        status = image_.LoadFromFile(options.input);
+    } else {
+        std::vector<uint8_t> bytes;
+        status = Vs4Image::ReadWholeFile(options.input, bytes);
+        if (status == Vs4Image::Ok)
+            status = source_.Load(image_, std::move(bytes));
+    }
     if (status != Vs4Image::Ok)
         what = options.input;
     return Vs4Command::ResultFromStatus(status);
 }
 
+// The first built-in command on a picture still encoded: read against the
+// header's size, decoded for that command (reduced for a downscale), then run.
+int ImgSession::RunFirstCommand(const Vs4Command::ParamMap& params) {
+    Vs4Command::OperationReading reading =
+        Vs4Command::ReadOperation(params, source_.width(image_), source_.height(image_), settings_,
+                                  folders_, Vs4Command::Runner::InProcess);
+    if (reading.result != Vs4Command::kResultOk)
+        return reading.result;
+    if (Vs4Image::Status s = source_.Realize(image_, &reading.op); s != Vs4Image::Ok)
+        return Vs4Command::ResultFromStatus(s);
+    Vs4Command::MergeFileLoader plainLoad;
+    Vs4Command::ApplyContext context{namedImages_, plainLoad, nullptr};
+    return Vs4Command::ResultFromStatus(Vs4Command::ApplyOperation(reading.op, image_, context));
+}
+
 int ImgSession::RunCommand(const std::string& text) {
     Vs4Command::ParamMap params = Vs4Command::ParseParams(text);
     Vs4Command::CommandClass kind = Vs4Command::ClassifyCommand(params, *commandFiles_);
+    if (source_.pending() && !kind.isCommandFile)
+        return RunFirstCommand(params);
+    if (Vs4Image::Status s = source_.Realize(image_, nullptr); s != Vs4Image::Ok)
+        return Vs4Command::ResultFromStatus(s);
     Vs4Command::InProcessContext context{namedImages_, settings_, folders_, {}};
     if (!kind.isCommandFile)
         return Vs4Command::RunCommandInProcess(context, image_, params);
@@ -60,6 +95,8 @@ int ImgSession::RunCommand(const std::string& text) {
 }
 
 int ImgSession::Save(const std::string& output) {
+    if (Vs4Image::Status s = source_.Realize(image_, nullptr); s != Vs4Image::Ok)
+        return Vs4Command::ResultFromStatus(s);
     int quality = settings_.imageJpegQuality;
     quality = quality < 0 ? 0 : quality > 100 ? 100 : quality;
     return Vs4Command::ResultFromStatus(image_.SaveToFile(

@@ -11,6 +11,7 @@
 #include "image/base_image.h"
 #include "img_options.h"
 #include "photocmd/command_file_store.h"
+#include "photocmd/deferred_source.h"
 #include "photocmd/named_images.h"
 #include "photocmd/operation_reader.h"
 
@@ -21,7 +22,9 @@ public:
     // a file named by --ini cannot be read.
     bool Configure(const ImgOptions& options, std::string& error);
 
-    // Loads the input (keeping a copy for __reload) and the --image images.
+    // Loads the --image images and the input. The input is kept encoded until
+    // the first command, so that a first downscale can decode it at a
+    // reduced size; a copy is kept for __reload when a command uses it.
     // A result code: 0, or 200 + the load status; `what` names the file that
     // failed.
     int LoadImages(const ImgOptions& options, std::string& what);
@@ -37,9 +40,12 @@ public:
     const Settings& settings() const { return settings_; }
 
 private:
+    int RunFirstCommand(const Vs4Command::ParamMap& params);
+
     Settings settings_;
     Vs4Command::OperationFolders folders_;
     std::unique_ptr<Vs4Command::CommandFileStore> commandFiles_;
     Vs4Command::NamedImageTable namedImages_;
     Vs4Image::CBaseImage image_;
+    Vs4Command::DeferredSource source_;  // the input until a command needs its pixels
 };

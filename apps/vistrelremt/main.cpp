@@ -5,6 +5,7 @@
 // connection, removes the socket path so nobody else can reach it, and then
 // does the image work the server asks for until it is told to stop or the
 // server goes away.
+#include <malloc.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -59,6 +60,12 @@ int main(int argc, char** argv) {
     for (int i = 2; i + 1 < argc; i += 2)
         if (strcmp(argv[i], "--max-pixels") == 0)
             Vs4Image::SetMaxImagePixels(strtoll(argv[i + 1], nullptr, 10));
+
+    // Pixel buffers are large and short-lived: served from their own mappings
+    // they go back to the system when freed, so a worker that has decoded one
+    // huge photo does not keep its size for the rest of its life.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 
     // The socket is created with mode 0600: only the server's account may connect.
     umask(077);
