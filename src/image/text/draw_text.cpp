@@ -132,9 +132,9 @@ PangoLayout* CreateLayout(cairo_t* cr, const TextStyle& style, const std::string
     PangoFontDescription* desc = FontDescription(font, style.size * kPixelsPerPoint);
     pango_layout_set_font_description(layout, desc);
     pango_font_description_free(desc);
-    // Underline and strikeout come from the requested style even when the
-    // face fell back to bold.
-    SetDecorations(layout, style.style);
+    // Decorations follow the resolved style: a face that fell back to bold
+    // is drawn bold alone, without the requested underline or strikeout.
+    SetDecorations(layout, font.style);
 
     gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
     pango_layout_set_text(layout, valid, -1);
