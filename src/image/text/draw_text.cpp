@@ -173,23 +173,8 @@ void PlaceLayout(cairo_t* cr, PangoLayout* layout, const TextStyle& style, const
     pango_cairo_update_layout(cr, layout);
 }
 
-}  // namespace
-
-void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
-              const RectF& rect, Argb colour, uint32_t hint) {
-    if (graphics.status() != Ok || text.empty())
-        return;
-    if (!UsableSize(style.size))
-        return;
-    for (float v : {rect.x, rect.y, rect.width, rect.height})
-        if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
-            return;
-    cairo_t* cr = graphics.cairo();
-    if (!cr)
-        return;
-    if (hint > kTextSubpixelGridFit)
-        hint = kTextSubpixelGridFit;
-
+void DrawLayout(cairo_t* cr, const TextStyle& style, const std::string& text, const RectF& rect,
+                Argb colour, uint32_t hint) {
     cairo_save(cr);
     ClipToRect(cr, rect);
     PangoLayout* layout = CreateLayout(cr, style, text, hint);
@@ -214,6 +199,24 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
     }
     g_object_unref(layout);
     cairo_restore(cr);
+}
+
+}  // namespace
+
+void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
+              const RectF& rect, Argb colour, uint32_t hint) {
+    if (graphics.status() != Ok || text.empty())
+        return;
+    if (!UsableSize(style.size))
+        return;
+    for (float v : {rect.x, rect.y, rect.width, rect.height})
+        if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
+            return;
+    if (hint > kTextSubpixelGridFit)
+        hint = kTextSubpixelGridFit;
+    // Laid out afresh on each tile of the surface: the same layout at the
+    // same place gives the same pixels where tiles meet.
+    graphics.ForEachContext([&](cairo_t* cr) { DrawLayout(cr, style, text, rect, colour, hint); });
 }
 
 TextExtents MeasureText(const TextStyle& style, const std::string& text, uint32_t hint) {
@@ -250,8 +253,7 @@ void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text
             return;
     if (rect.width > 0 && rect.height > 0) {
         // Boxed text is clipped to its box, so only the box's pixels are
-        // opened for drawing: cheaper on large images, and possible on
-        // images larger than a drawing surface can be.
+        // opened for drawing: cheaper on large images.
         auto pixel = [](double v, int limit) {
             return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(limit) + 1));
         };
