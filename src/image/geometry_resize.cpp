@@ -16,17 +16,17 @@ Status CBaseImage::Resize(int width, int height, uint32_t interpolationMode, boo
         return WrongState;
     const int64_t W = this->width(), H = this->height();
     int64_t w = width, h = height;
+    // A derived side is at least one pixel: a sliver of a very long image
+    // scaled down stays a one-pixel line instead of failing.
     if (h == 0) {
         if (noEnlarge)
             w = std::min(w, W);
-        h = H * w / W;
+        h = std::max<int64_t>(1, H * w / W);
     } else if (w == 0) {
         if (noEnlarge)
             h = std::min(h, H);
-        w = W * h / H;
+        w = std::max<int64_t>(1, W * h / H);
     }
-    // A side that comes out below one pixel (a sliver of a very long image)
-    // cannot be made.
     if (w < 1 || h < 1)
         return InvalidParameter;
     if (w > Bitmap::kMaxSide || h > Bitmap::kMaxSide)
@@ -77,15 +77,15 @@ Status CBaseImage::FitInto(int boxWidth, int boxHeight, bool contain, uint32_t i
     const float sw = static_cast<float>(width()), sh = static_cast<float>(height());
     const float bw = static_cast<float>(boxWidth), bh = static_cast<float>(boxHeight);
     const float boxRatio = bw / bh, sourceRatio = sw / sh;
+    // The drawn side that follows the ratio is at least one pixel, centred
+    // like any other, so a sliver letterboxed into a box still shows.
     float x = 0, y = 0, w = bw, h = bh;
     if ((contain && boxRatio > sourceRatio) || (!contain && sourceRatio > boxRatio)) {
-        const float s = bh / sh;
-        w = s * sw;
-        x = (bw - s * sw) * 0.5f;
+        w = std::max(1.0f, bh / sh * sw);
+        x = (bw - w) * 0.5f;
     } else {
-        const float s = bw / sw;
-        h = s * sh;
-        y = (bh - s * sh) * 0.5f;
+        h = std::max(1.0f, bw / sw * sh);
+        y = (bh - h) * 0.5f;
     }
     std::unique_ptr<Bitmap> canvas = Bitmap::Create(boxWidth, boxHeight);
     if (!canvas)

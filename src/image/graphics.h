@@ -4,12 +4,20 @@
 // them back into the engine's non-premultiplied BGRA. Everything above this
 // layer speaks bitmaps, pixel views and statuses.
 //
+// A Cairo surface is at most 32767 pixels on a side. A larger bitmap (or
+// area) is covered by several tiles of at most that size, each a surface over
+// its part of the bitmap's memory, and every drawing call is made on each
+// tile in the bitmap's coordinates; a source image larger than a surface is
+// drawn piece by piece, each piece the part that lands on one tile.
+//
 // Later drawing facilities (text through Pango, paths) are added as further
-// members or as free functions taking a Graphics&, using `cairo()`.
+// members or as free functions taking a Graphics&, using `ForEachContext`.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "image/bitmap.h"
 #include "image/colour/colour_matrix.h"
@@ -46,6 +54,9 @@ void GraphicsShutdown();
 
 class Graphics {
 public:
+    // The largest side of one drawing surface.
+    static constexpr int kMaxSurfaceSide = 32767;
+
     // Opens a drawing surface over `target`. The bitmap must outlive this
     // object and must not be read through another path while it is open.
     explicit Graphics(Bitmap& target);
@@ -57,8 +68,9 @@ public:
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
 
-    // Ok when the surface could be made; every drawing call is ignored otherwise.
-    Status status() const { return status_; }
+    // Ok when the surface could be made and every image draw so far was
+    // done; every drawing call is ignored when the surface could not be made.
+    Status status() const { return status_ != Ok ? status_ : drawStatus_; }
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -88,38 +100,53 @@ public:
     // go on afterwards; the destructor flushes too.
     void Flush();
 
-    // For extensions of this layer only: the Cairo context, with the target
-    // turned into Cairo's form and ready to draw on; nullptr when the surface
-    // is unusable. Ask for it only when about to draw: the round trip through
-    // the premultiplied form is not free for translucent pixels.
-    cairo_t* cairo() { return Begin() ? cr_ : nullptr; }
+    // For extensions of this layer only: calls `draw` once per tile with its
+    // Cairo context, the tile turned into Cairo's form and ready to draw on,
+    // in the bitmap's coordinates; not at all when the surface is unusable.
+    // Call it only when about to draw: the round trip through the
+    // premultiplied form is not free for translucent pixels.
+    void ForEachContext(const std::function<void(cairo_t*)>& draw);
 
 private:
-    void Open();
-    bool Begin();  // false when the surface is unusable
-    // Copies the area when some of its pixels would not survive the round
+    // One surface over a part of the area, at (x, y) of the bitmap.
+    struct Tile {
+        PixelView area;
+        int x = 0;
+        int y = 0;
+        cairo_surface_t* surface = nullptr;
+        cairo_t* cr = nullptr;
+        bool premultiplied = false;             // the part holds Cairo's form
+        std::unique_ptr<uint32_t[]> originals;  // the part before Begin, when kept
+    };
+    struct Rect {
+        int x, y, w, h;
+    };
+
+    void Open(Tile& tile);
+    bool Begin(Tile& tile);  // false when the surface is unusable
+    void Flush(Tile& tile);
+    // Copies the part when some of its pixels would not survive the round
     // trip through the premultiplied form (translucent colour below the
     // alpha's precision, colour under alpha 0), so that Flush can give the
     // pixels no drawing touched their exact values back.
-    void KeepLossyOriginals();
+    static void KeepLossyOriginals(Tile& tile);
     // Draws the whole source through the map `m` from its pixels to the
     // target's; nothing when the map cannot be inverted.
     void DrawImageThrough(const PixelView& source, const cairo_matrix_t& m,
                           const ImageDrawOptions& options);
-    cairo_surface_t* MakeSourceSurface(const PixelView& source, const ImageDrawOptions& options,
-                                       uint8_t** buffer);
+    // The same for a source larger than a surface, limited to `rect` of the
+    // bitmap: only the part of the source that lands there is made a surface.
+    void DrawLargeSource(cairo_t* cr, const PixelView& source, const cairo_matrix_t& m,
+                         const ImageDrawOptions& options, const Rect& rect);
+    static cairo_surface_t* MakeSourceSurface(const PixelView& source,
+                                              const ImageDrawOptions& options, uint8_t** buffer);
 
     Bitmap& target_;
     int width_ = 0;
     int height_ = 0;
-    PixelView area_;  // the part of the bitmap this surface covers
-    int areaX_ = 0;
-    int areaY_ = 0;
-    bool premultiplied_ = false;             // the target currently holds Cairo's form
-    std::unique_ptr<uint32_t[]> originals_;  // the area before Begin, when kept
+    std::vector<Tile> tiles_;
     Status status_ = Ok;
-    cairo_surface_t* surface_ = nullptr;
-    cairo_t* cr_ = nullptr;
+    Status drawStatus_ = Ok;  // the first image draw that could not be done
 };
 
 // Conversions between the engine's pixels and Cairo's ARGB32, in place.

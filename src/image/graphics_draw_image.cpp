@@ -121,16 +121,23 @@ double PaintAlpha(const ImageDrawOptions& options) {
     return alpha < 0 ? 0 : (alpha > 1 ? 1 : alpha);
 }
 
+// Paints `surface`, which holds the part of a fullWidth x fullHeight source
+// that starts at (offsetX, offsetY), in source coordinates; the clip to the
+// whole source keeps the edges where they are whatever part is painted.
 void PaintSource(cairo_t* cr, cairo_surface_t* surface, const ImageDrawOptions& options,
-                 int sourceWidth, int sourceHeight) {
-    cairo_set_source_surface(cr, surface, 0, 0);
+                 int offsetX, int offsetY, int fullWidth, int fullHeight) {
+    cairo_set_source_surface(cr, surface, offsetX, offsetY);
     cairo_pattern_t* pattern = cairo_get_source(cr);
     cairo_pattern_set_filter(pattern, FilterFor(options.interpolation));
     cairo_pattern_set_extend(pattern,
                              options.reflectEdges ? CAIRO_EXTEND_REFLECT : CAIRO_EXTEND_PAD);
-    cairo_rectangle(cr, 0, 0, sourceWidth, sourceHeight);
+    cairo_rectangle(cr, 0, 0, fullWidth, fullHeight);
     cairo_clip(cr);
     cairo_paint_with_alpha(cr, PaintAlpha(options));
+}
+
+bool FitsOneSurface(const PixelView& view) {
+    return view.width <= Graphics::kMaxSurfaceSide && view.height <= Graphics::kMaxSurfaceSide;
 }
 
 }  // namespace
@@ -149,16 +156,81 @@ void Graphics::DrawImageThrough(const PixelView& source, const cairo_matrix_t& m
     // A placement Cairo cannot invert (a size or position that is not a
     // finite number, or one too small to map back) would put the context
     // into a lasting error state and lose every later drawing on it.
-    if (!Invertible(m) || !Begin())
+    if (!Invertible(m) || status_ != Ok)
         return;
+    if (!FitsOneSurface(source)) {
+        for (Tile& tile : tiles_)
+            if (Begin(tile))
+                DrawLargeSource(tile.cr, source, m, options,
+                                Rect{tile.x, tile.y, tile.area.width, tile.area.height});
+        return;
+    }
     uint8_t* buffer = nullptr;
     cairo_surface_t* surface = MakeSourceSurface(source, options, &buffer);
     if (surface) {
-        cairo_save(cr_);
-        cairo_transform(cr_, &m);
-        PaintSource(cr_, surface, options, source.width, source.height);
-        cairo_restore(cr_);
+        ForEachContext([&](cairo_t* cr) {
+            cairo_save(cr);
+            cairo_transform(cr, &m);
+            PaintSource(cr, surface, options, 0, 0, source.width, source.height);
+            cairo_restore(cr);
+        });
         cairo_surface_destroy(surface);
+    } else if (drawStatus_ == Ok) {
+        drawStatus_ = OutOfMemory;
+    }
+    delete[] buffer;
+}
+
+void Graphics::DrawLargeSource(cairo_t* cr, const PixelView& source, const cairo_matrix_t& m,
+                               const ImageDrawOptions& options, const Rect& rect) {
+    // The source area that lands on `rect`, widened by what the filter reads
+    // around a pixel: a few pixels, more where the source is shrunk.
+    cairo_matrix_t inverse = m;
+    cairo_matrix_invert(&inverse);
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (int corner = 0; corner < 4; ++corner) {
+        double px = rect.x + (corner & 1 ? rect.w : 0), py = rect.y + (corner & 2 ? rect.h : 0);
+        cairo_matrix_transform_point(&inverse, &px, &py);
+        minX = std::min(minX, px), maxX = std::max(maxX, px);
+        minY = std::min(minY, py), maxY = std::max(maxY, py);
+    }
+    const double margin = 4 + 2 * std::max(std::fabs(inverse.xx) + std::fabs(inverse.xy),
+                                           std::fabs(inverse.yx) + std::fabs(inverse.yy));
+    const double x0 = std::max(0.0, std::floor(minX - margin));
+    const double y0 = std::max(0.0, std::floor(minY - margin));
+    const double x1 = std::min<double>(source.width, std::ceil(maxX + margin));
+    const double y1 = std::min<double>(source.height, std::ceil(maxY + margin));
+    if (x1 <= x0 || y1 <= y0)
+        return;  // no part of the source lands here
+    if (x1 - x0 > kMaxSurfaceSide || y1 - y0 > kMaxSurfaceSide) {
+        // Too much of the source for one surface: halve the target area.
+        if (rect.w <= 1 && rect.h <= 1) {
+            drawStatus_ = drawStatus_ == Ok ? OutOfMemory : drawStatus_;
+            return;
+        }
+        const bool wide = rect.w >= rect.h;
+        const Rect first{rect.x, rect.y, wide ? rect.w / 2 : rect.w, wide ? rect.h : rect.h / 2};
+        const Rect second{wide ? rect.x + first.w : rect.x, wide ? rect.y : rect.y + first.h,
+                          wide ? rect.w - first.w : rect.w, wide ? rect.h : rect.h - first.h};
+        DrawLargeSource(cr, source, m, options, first);
+        DrawLargeSource(cr, source, m, options, second);
+        return;
+    }
+    const int px = static_cast<int>(x0), py = static_cast<int>(y0);
+    const PixelView part{source.pixel(px, py), static_cast<int>(x1) - px, static_cast<int>(y1) - py,
+                         source.stride};
+    uint8_t* buffer = nullptr;
+    cairo_surface_t* surface = MakeSourceSurface(part, options, &buffer);
+    if (surface) {
+        cairo_save(cr);
+        cairo_rectangle(cr, rect.x, rect.y, rect.w, rect.h);
+        cairo_clip(cr);
+        cairo_transform(cr, &m);
+        PaintSource(cr, surface, options, px, py, source.width, source.height);
+        cairo_restore(cr);
+        cairo_surface_destroy(surface);
+    } else if (drawStatus_ == Ok) {
+        drawStatus_ = OutOfMemory;
     }
     delete[] buffer;
 }

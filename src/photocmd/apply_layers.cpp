@@ -15,7 +15,7 @@ Status Apply(const LayerNewOp& op, CBaseImage&, ApplyContext& context) {
     // The picture is stretched over the whole layer. When it cannot be
     // loaded the blank layer stays and the load status is the answer.
     CBaseImage picture;
-    status = picture.LoadFromFile(op.path);
+    status = LoadPictureFile(op.path, picture, context);
     if (status == Vs4Image::Ok)
         layer->DrawImageScaled(picture, layer->width(), layer->height(),
                                static_cast<uint32_t>(op.alpha), 7);

@@ -5,13 +5,13 @@
 
 namespace Vs4Command {
 
-namespace {
-
-Status LoadOverlay(const std::string& path, CBaseImage& overlay, const ApplyContext& context) {
+Status LoadPictureFile(const std::string& path, CBaseImage& image, const ApplyContext& context) {
     if (context.loadMergeFile)
-        return context.loadMergeFile(path, overlay);
-    return overlay.LoadFromFile(path);
+        return context.loadMergeFile(path, image);
+    return image.LoadFromFile(path);
 }
+
+namespace {
 
 void DrawOverlay(const MergeOp& op, CBaseImage& target, const CBaseImage& overlay) {
     const auto alpha = static_cast<uint32_t>(op.alpha);
@@ -36,7 +36,7 @@ Status Apply(const MergeOp& op, CBaseImage& target, ApplyContext& context) {
         return status;
     }
     CBaseImage overlay;
-    Status status = LoadOverlay(op.path, overlay, context);
+    Status status = LoadPictureFile(op.path, overlay, context);
     if (status == Vs4Image::Ok)
         DrawOverlay(op, target, overlay);
     return status;

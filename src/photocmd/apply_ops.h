@@ -22,6 +22,9 @@ Status Apply(const ReloadOp& op, CBaseImage& target, ApplyContext& context);
 
 // Another image drawn onto the target (apply_merge.cpp).
 Status Apply(const MergeOp& op, CBaseImage& target, ApplyContext& context);
+// Loads a picture file named by a merge or a new layer, through the run's
+// loader when it has one (EXEC2 wraps it in the path's impersonation).
+Status LoadPictureFile(const std::string& path, CBaseImage& image, const ApplyContext& context);
 
 // Colour and tone (apply_colour.cpp).
 Status Apply(const AdjustOp& op, CBaseImage& target, ApplyContext& context);

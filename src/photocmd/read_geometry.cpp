@@ -1,5 +1,7 @@
 // Readers of the operations that change the image's geometry or draw another
 // image onto it: thumb, resize, frame, merge, crop, autocrop, rotate, flip.
+#include <algorithm>
+
 #include "image/status.h"
 #include "photocmd/number_text.h"
 #include "photocmd/param_readers.h"
@@ -44,8 +46,9 @@ ResizeOp ReadResizeOp(const ReaderInput& in, int32_t defaultItpMode, bool noEnla
     r.noEnlarge = noEnlarge;
     int32_t scale = GetIntEither(in.params, "scale", "s", 0);
     if (scale > 0) {
-        int64_t width = int64_t{in.currentWidth} * scale / 100;
-        r.width = Clamp32(width, 0, in.settings.maxResizeWidth);
+        // At least one pixel: a small scale of a narrow image still resizes.
+        int64_t width = std::max<int64_t>(1, int64_t{in.currentWidth} * scale / 100);
+        r.width = Clamp32(width, 1, std::max(1, in.settings.maxResizeWidth));
         r.height = 0;
         r.noEnlarge = false;
     }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include "image/blend/blend_layer.h"
 #include "image/blend/hsv_modes.h"
 #include "image_test_util.h"
@@ -94,6 +97,50 @@ TEST(BlendLayer, OtherNamesDrawNormallyWithOpacity) {
     EXPECT_EQ(Alpha(mixed), 192);
     EXPECT_EQ(Red(mixed), 170);  // 255 * 128 / 192
     EXPECT_EQ(Blue(mixed), 85);
+}
+
+// Source-over of every pair of source and destination alpha, at full and at
+// partial opacity, against the formula worked out in double precision:
+// A = sa + da (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded
+// once. Numerator and denominator are scaled to whole numbers so the one
+// division is the only rounding of the reference too. The green channel is
+// 250 everywhere: a mix of equal colours must stay that colour.
+TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
+    auto colourOf = [](int x, int y, bool layer) {
+        return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}
+                     : std::array<int, 3>{(y * 5 + x * 3) & 255, 250, 255 - ((x + y) & 255)};
+    };
+    for (const uint32_t opacity : {255u, 77u}) {
+        CBaseImage base, layer;
+        ASSERT_EQ(base.CreateBlank(256, 256, 0), Ok);
+        ASSERT_EQ(layer.CreateBlank(256, 256, 0), Ok);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
+                Set(layer, x, y, Argb(x) << 24 | Argb(l[0]) << 16 | Argb(l[1]) << 8 | Argb(l[2]));
+                Set(base, x, y, Argb(y) << 24 | Argb(b[0]) << 16 | Argb(b[1]) << 8 | Argb(b[2]));
+            }
+        base.DrawImageAt(layer, 0, 0, opacity);
+        int wrong = 0;
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                // Alphas in units of 1 / (255 * 65025).
+                const double sa = double(x) * opacity * 255;
+                const double da = double(y) * (65025.0 - double(x) * opacity);
+                const double total = sa + da;
+                const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
+                Argb want = Argb(std::floor(total / 65025.0 + 0.5)) << 24;
+                for (int c = 0; c < 3; ++c) {
+                    const double v = total == 0 ? b[c] : (l[c] * sa + b[c] * da) / total;
+                    want |= Argb(std::floor(v + 0.5)) << (16 - 8 * c);
+                }
+                const Argb got = At(base, x, y);
+                if (got != want && ++wrong <= 5)
+                    ADD_FAILURE() << "opacity " << opacity << " alphas " << x << " over " << y
+                                  << ": " << std::hex << got << " want " << want;
+            }
+        EXPECT_EQ(wrong, 0) << "opacity " << opacity;
+    }
 }
 
 TEST(BlendLayer, SizesAndEmptyImages) {

@@ -270,6 +270,23 @@ TEST(DrawText, FontFallback) {
     EXPECT_TRUE(vstest::SamePixels(arial.view(), unknown.view()));
 }
 
+// "NanumSquare Bold" has a bold face only, so any other requested style
+// falls back to bold, and bold alone: the requested underline, strikeout
+// and italic are not drawn over it.
+TEST(DrawText, TheBoldFallbackIsBoldAlone) {
+    const std::string hangul = "\xED\x95\x9C\xEA\xB8\x80";
+    CBaseImage bold;
+    Draw(bold, 100, 40, Style("NanumSquare Bold", 16, kFontBold), hangul, RectF{2, 2, 0, 0});
+    ASSERT_FALSE(AlphaInk(bold.view()).empty());
+    for (int32_t style :
+         {int32_t{kFontUnderline}, int32_t{kFontStrikeout}, kFontItalic | kFontUnderline,
+          kFontItalic | kFontUnderline | kFontStrikeout}) {
+        CBaseImage fallback;
+        Draw(fallback, 100, 40, Style("NanumSquare Bold", 16, style), hangul, RectF{2, 2, 0, 0});
+        EXPECT_TRUE(vstest::SamePixels(fallback.view(), bold.view())) << "style " << style;
+    }
+}
+
 // Hangul and accented Latin find real glyphs (through font fallback where
 // the chosen family lacks them) and draw ink; a private-use character shows
 // that missing glyphs would be noticed.

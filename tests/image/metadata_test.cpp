@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "image/base_image.h"
 #include "image_test_util.h"
@@ -90,6 +93,57 @@ TEST(Metadata, JpegWithKeepMetadataWritesTheItemsBackAndPngDoesNot) {
     CBaseImage fromPng;
     ASSERT_EQ(fromPng.LoadFromFile(png), Ok);
     EXPECT_TRUE(fromPng.properties().empty());
+}
+
+namespace {
+
+// The EXIF entries exiv2 lists for a file, one line each ("key type count
+// value"); for the entries that hold file offsets only the key, as the new
+// file places its directories and thumbnail elsewhere.
+std::vector<std::string> ExifListing(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(Output("exiv2 -pt '" + path + "' 2>/dev/null"));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string key, word, normalised;
+        words >> key;
+        const bool offset = key.ends_with("Tag") || key == "Exif.Thumbnail.JPEGInterchangeFormat";
+        normalised = key;
+        while (!offset && words >> word)
+            normalised += " " + word;
+        lines.push_back(normalised);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+}  // namespace
+
+// A camera photo carries a thumbnail (IFD1 with its picture) and an
+// interoperability directory besides the main, EXIF and GPS entries; saved
+// with keep metadata, the new file has every one of them.
+TEST(Metadata, KeepMetadataKeepsEveryEntryThumbnailAndInteroperabilityIncluded) {
+    VsTest::TempDir dir;
+    const std::string photo = dir / "cam.jpg", kept = dir / "kept.jpg";
+    ASSERT_TRUE(VsTest::Run("convert rose: -resize 400x '" + photo + "'"));
+    ASSERT_TRUE(VsTest::Run("convert rose: -resize 160x '" + (dir / "cam-thumb.jpg") + "'"));
+    ASSERT_TRUE(VsTest::Run(
+        "exiv2 -M'set Exif.Image.Make Canon' -M'set Exif.Image.Model Canon EOS 5D' "
+        "-M'set Exif.Image.Orientation 1' -M'set Exif.Photo.DateTimeOriginal 2020:01:02 03:04:05' "
+        "-M'set Exif.Photo.ExposureTime 1/125' -M'set Exif.Photo.ISOSpeedRatings 400' "
+        "-M'set Exif.GPSInfo.GPSLatitudeRef N' -M'set Exif.GPSInfo.GPSLatitude 37/1 30/1 0/1' "
+        "-M'set Exif.Iop.InteroperabilityIndex R98' "
+        "-M'set Exif.Iop.InteroperabilityVersion 48 49 48 48' "
+        "-M'set Exif.Thumbnail.XResolution 180/1' -M'set Exif.Thumbnail.YResolution 180/1' "
+        "-M'set Exif.Thumbnail.ResolutionUnit 2' '" +
+        photo + "' && exiv2 -it '" + photo + "'"));
+    const std::vector<std::string> before = ExifListing(photo);
+    ASSERT_EQ(before.size(), 19u);  // the thumbnail's picture and its IFD1 entries are there
+    CBaseImage image;
+    ASSERT_EQ(image.LoadFromFile(photo), Ok);
+    ASSERT_EQ(image.Resize(200, 0, 7, false), Ok);
+    ASSERT_EQ(image.SaveToFile(kept, 90, 1), Ok);
+    EXPECT_EQ(ExifListing(kept), before);
 }
 
 TEST(Metadata, BigEndianValuesArriveLittleEndian) {

@@ -96,6 +96,35 @@ TEST(RunInProcess, GeometryReachesTheEngineWithTheReadValues) {
     });
 }
 
+// Every side that a resize, thumbnail or fit computes is at least one pixel:
+// a sliver scaled down stays a one-pixel line, letterboxed it still shows.
+TEST(RunInProcess, ComputedSidesAreAtLeastOnePixel) {
+    struct Sliver {
+        int width, height;
+        std::string command;
+        int wantWidth, wantHeight;
+    } cases[] = {
+        {65535, 1, "cmd=thumb&w=50", 50, 1},
+        {1, 65535, "cmd=thumbnail&h=50", 1, 50},
+        {65535, 1, "cmd=resize&w=50&h=0", 50, 1},
+        {3, 1, "cmd=resize&scale=10", 1, 1},
+        {65535, 1, "cmd=thumb&fit=true&w=50&h=51", 50, 51},
+        {1, 65535, "cmd=thumb&fit=true&w=51&h=40", 51, 40},
+    };
+    for (const Sliver& c : cases) {
+        SCOPED_TRACE(c.command + " on " + std::to_string(c.width) + "x" + std::to_string(c.height));
+        vstest::InProcessRunner runner;
+        runner.settings.maxResizeWidth = runner.settings.maxResizeHeight = 65535;
+        CBaseImage image;
+        ASSERT_EQ(image.CreateBlank(c.width, c.height, 0xFFFF0000), Vs4Image::Ok);
+        ASSERT_EQ(runner.Run(image, c.command), kResultOk);
+        EXPECT_EQ(image.width(), c.wantWidth);
+        EXPECT_EQ(image.height(), c.wantHeight);
+        // The sliver's red is drawn in the middle of the result.
+        EXPECT_EQ(PixelAt(image, c.wantWidth / 2, c.wantHeight / 2), 0xFFFF0000u);
+    }
+}
+
 TEST(RunInProcess, AutoCropPassesColourAndEveryMargin) {
     vstest::InProcessRunner runner;
     CBaseImage image;

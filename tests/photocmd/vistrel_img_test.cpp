@@ -174,6 +174,30 @@ TEST_F(VistrelImgTest, FailuresPrintAndExitWithTheResultCode) {
     EXPECT_EQ(RunHome({"--ini", work_ / "none.ini", photo_, out, "cmd=gray"}).exitCode, 2);
 }
 
+// A FIFO (even behind a link), a folder or a device as the source, as a
+// merge file or as a new layer's picture is refused at once as a missing
+// file: opening a FIFO must not wait for a writer that never comes.
+TEST_F(VistrelImgTest, SourcesThatAreNotRegularFilesAreRefusedAtOnce) {
+    const std::string pipe = home_ / "Command/Images/pipe.png";
+    ASSERT_TRUE(Shell("mkfifo '" + pipe + "'"));
+    fs::create_symlink(pipe, work_ / "link.png");
+    vstest::WriteFile(home_ / "Command/piped.vscmd", "cmd=layernew&name=a&file=pipe.png\n");
+    const std::string out = work_ / "out.png";
+    const std::vector<std::vector<std::string>> cases = {
+        {pipe, out, "cmd=gray"},
+        {work_ / "link.png", out, "cmd=gray"},
+        {work_.path(), out, "cmd=gray"},
+        {"/dev/zero", out, "cmd=gray"},
+        {photo_, out, "cmd=merge&file=pipe.png"},
+        {photo_, out, "cmd=piped"},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        Outcome o = RunHome(args);
+        EXPECT_EQ(o.exitCode, 210) << args[0] << " " << args[2] << ": " << o.output;
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
 TEST_F(VistrelImgTest, TheIniBesideTheProgramLimitsTheImageSize) {
     // Installed into its own folder, the program reads vistrel5.ini there.
     std::string program = vstest::InstallProgram(VS_IMG_EXE, home_.path());

@@ -6,27 +6,29 @@ namespace Vs4Image {
 
 namespace {
 
-// result alpha A = sa + da (1 - sa), result colour (sc sa + dc da (1 - sa)) / A.
-void OverPixel(uint8_t* d, const uint8_t* s, int opacity) {
-    const int sa = opacity == 255 ? s[3] : Div255(s[3] * opacity);
+// With the source alpha sa = s.alpha * opacity / 65025 kept exact, the
+// result alpha is A = sa + da (1 - sa) and the colour
+// (sc sa + dc da (1 - sa)) / A. Scaled by 255 * 65025 both weights are
+// whole numbers and add up to A exactly, so colour and alpha are each one
+// division rounded once; rounding A first would make the weights miss one.
+void OverPixel(uint8_t* d, const uint8_t* s, uint32_t opacity) {
+    const uint32_t sa = s[3] * opacity;  // source alpha in units of 1/65025
     if (sa == 0)
         return;
-    const int da = d[3];
-    if (sa == 255 || da == 0) {
+    const uint32_t da = d[3];
+    if (sa == 255u * 255u || da == 0) {
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
-        d[3] = static_cast<uint8_t>(sa);
+        d[3] = static_cast<uint8_t>(Div255(static_cast<int>(sa)));
         return;
     }
-    const int rest = da * (255 - sa);  // destination weight, scaled by 255
-    const int alpha = sa + Div255(rest);
-    const int den = alpha * 255;
-    for (int c = 0; c < 3; ++c) {
-        const int num = s[c] * sa * 255 + d[c] * rest;
-        d[c] = static_cast<uint8_t>(std::min(255, (num + den / 2) / den));
-    }
-    d[3] = static_cast<uint8_t>(alpha);
+    const uint64_t ws = uint64_t{sa} * 255;               // source weight
+    const uint64_t wd = uint64_t{da} * (255 * 255 - sa);  // destination weight
+    const uint64_t total = ws + wd;                       // A * 255 * 65025
+    for (int c = 0; c < 3; ++c)
+        d[c] = static_cast<uint8_t>((s[c] * ws + d[c] * wd + total / 2) / total);
+    d[3] = static_cast<uint8_t>((total + 255 * 255 / 2) / (255 * 255));
 }
 
 }  // namespace

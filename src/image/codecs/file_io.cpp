@@ -12,13 +12,18 @@ namespace Vs4Image {
 
 Status ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     out.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking: opening a FIFO for reading would otherwise
+    // wait for a writer, and a device may wait for anything. Whatever is not
+    // a regular file (after following links) is then refused like a missing
+    // file before a byte is read.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? FileNotFound : Win32Error;
+        return (errno == ENOENT || errno == ENOTDIR || errno == ENXIO) ? FileNotFound : Win32Error;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool failed = !S_ISREG(st.st_mode) && st.st_mode == 0;
         close(fd);
-        return S_ISDIR(st.st_mode) ? FileNotFound : Win32Error;
+        return failed ? Win32Error : FileNotFound;
     }
     // Images are loaded from at most 4 GiB (lengths are 32-bit); a larger
     // file is refused before anything is allocated for it.

@@ -92,7 +92,7 @@ void ReadTiffExif(const uint8_t* data, size_t size, DecodedImage& out) {
     std::vector<uint8_t> block(6 + std::min<size_t>(size, 65527));
     memcpy(block.data(), "Exif\0\0", 6);
     memcpy(block.data() + 6, data, block.size() - 6);
-    out.properties = ReadExifProperties(block.data(), block.size());
+    out.properties = ReadExifProperties(block.data(), block.size(), false);
 }
 
 }  // namespace

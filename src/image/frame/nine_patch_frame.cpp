@@ -132,6 +132,8 @@ Status DrawNinePatchFrame(CBaseImage& image, const FrameTemplate& frame,
         DrawSides(g, frame, pieces, W, H, options);
         DrawCorners(g, frame, pieces, W, H, options);
         g.Flush();
+        if (g.status() != Ok)
+            return g.status();
     }
     image.ReplaceBitmap(std::move(canvas));
     return Ok;

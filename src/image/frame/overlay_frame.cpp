@@ -67,6 +67,8 @@ Status DrawOverlayFrame(CBaseImage& image, const FrameOverlay& overlay,
             return gs.status();
         gs.DrawImage(picture.view(), 0, 0, float(W), float(H), options);
         gs.Flush();
+        if (gs.status() != Ok)
+            return gs.status();
     }
     if (stretched)
         MakeFirstRowAndColumnOpaque(stretched->view());
@@ -81,6 +83,8 @@ Status DrawOverlayFrame(CBaseImage& image, const FrameOverlay& overlay,
         else
             g.DrawImage(picture.view(), 0, 0, float(W), float(H), options);
         g.Flush();
+        if (g.status() != Ok)
+            return g.status();
     }
     image.ReplaceBitmap(std::move(canvas));
     return Ok;

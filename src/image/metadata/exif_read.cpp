@@ -28,7 +28,8 @@ int SwapUnit(ExifFormat format) {
     }
 }
 
-void AddEntries(ExifContent* content, bool bigEndian, std::vector<PropertyItem>& items) {
+void AddEntries(ExifContent* content, uint32_t idBase, bool bigEndian,
+                std::vector<PropertyItem>& items) {
     if (content == nullptr)
         return;
     for (unsigned i = 0; i < content->count; ++i) {
@@ -38,7 +39,7 @@ void AddEntries(ExifContent* content, bool bigEndian, std::vector<PropertyItem>&
         if (e->format < EXIF_FORMAT_BYTE || e->format > EXIF_FORMAT_DOUBLE)
             continue;
         PropertyItem item;
-        item.id = e->tag;
+        item.id = idBase | e->tag;
         item.type = static_cast<uint16_t>(e->format);
         item.value.assign(e->data, e->data + e->size);
         const int unit = SwapUnit(e->format);
@@ -52,7 +53,7 @@ void AddEntries(ExifContent* content, bool bigEndian, std::vector<PropertyItem>&
 
 }  // namespace
 
-std::vector<PropertyItem> ReadExifProperties(const uint8_t* data, size_t size) {
+std::vector<PropertyItem> ReadExifProperties(const uint8_t* data, size_t size, bool withThumbnail) {
     std::vector<PropertyItem> items;
     if (data == nullptr || size <= 6)
         return items;
@@ -64,9 +65,20 @@ std::vector<PropertyItem> ReadExifProperties(const uint8_t* data, size_t size) {
     exif_data_unset_option(ed, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_load_data(ed, data, static_cast<unsigned>(std::min<size_t>(size, 0xFFFFFFFF)));
     const bool bigEndian = exif_data_get_byte_order(ed) == EXIF_BYTE_ORDER_MOTOROLA;
-    AddEntries(ed->ifd[EXIF_IFD_0], bigEndian, items);
-    AddEntries(ed->ifd[EXIF_IFD_EXIF], bigEndian, items);
-    AddEntries(ed->ifd[EXIF_IFD_GPS], bigEndian, items);
+    AddEntries(ed->ifd[EXIF_IFD_0], 0, bigEndian, items);
+    AddEntries(ed->ifd[EXIF_IFD_EXIF], 0, bigEndian, items);
+    AddEntries(ed->ifd[EXIF_IFD_GPS], 0, bigEndian, items);
+    AddEntries(ed->ifd[EXIF_IFD_INTEROPERABILITY], kInteropIds, bigEndian, items);
+    if (withThumbnail) {
+        AddEntries(ed->ifd[EXIF_IFD_1], kThumbnailIds, bigEndian, items);
+        if (ed->data != nullptr && ed->size > 0) {
+            PropertyItem thumbnail;
+            thumbnail.id = kThumbnailData;
+            thumbnail.type = EXIF_FORMAT_UNDEFINED;
+            thumbnail.value.assign(ed->data, ed->data + ed->size);
+            items.push_back(std::move(thumbnail));
+        }
+    }
     exif_data_unref(ed);
     return items;
 }

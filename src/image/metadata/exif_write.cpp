@@ -57,13 +57,47 @@ ExifIfd IfdFor(uint32_t id) {
     return id < 0x8000 ? EXIF_IFD_0 : EXIF_IFD_EXIF;
 }
 
+// Thumbnail tags that locate its picture in the file it came from; the
+// picture goes along as kThumbnailData and libexif writes fresh ones.
+bool IsThumbnailLocation(uint32_t tag) {
+    return tag == 0x0111 || tag == 0x0117 || tag == 0x0144 || tag == 0x0145 || tag == 0x0201 ||
+           tag == 0x0202;
+}
+
+// The directory an item goes into, or EXIF_IFD_COUNT when it is not written.
+ExifIfd DirectoryOf(const PropertyItem& item) {
+    const uint32_t tag = item.id & 0xFFFF;
+    switch (item.id & ~0xFFFFu) {
+        case 0:
+            return IsLayoutTag(tag) ? EXIF_IFD_COUNT : IfdFor(tag);
+        case kThumbnailIds:
+            return IsThumbnailLocation(tag) ? EXIF_IFD_COUNT : EXIF_IFD_1;
+        case kInteropIds:
+            return EXIF_IFD_INTEROPERABILITY;
+        default:
+            return EXIF_IFD_COUNT;
+    }
+}
+
+bool SetThumbnail(ExifData* ed, const std::vector<uint8_t>& picture) {
+    free(ed->data);
+    ed->data = static_cast<unsigned char*>(malloc(picture.size()));
+    ed->size = ed->data ? static_cast<unsigned>(picture.size()) : 0;
+    if (ed->data)
+        memcpy(ed->data, picture.data(), picture.size());
+    return ed->data != nullptr;
+}
+
 bool AddItem(ExifData* ed, const PropertyItem& item) {
-    if (item.type < EXIF_FORMAT_BYTE || item.type > EXIF_FORMAT_DOUBLE || item.id > 0xFFFF)
+    if (item.type < EXIF_FORMAT_BYTE || item.type > EXIF_FORMAT_DOUBLE)
         return true;
     const unsigned unit = exif_format_get_size(static_cast<ExifFormat>(item.type));
     if (unit == 0 || item.value.empty() || item.value.size() % unit != 0)
         return true;
-    if (IsLayoutTag(item.id))
+    if (item.id == kThumbnailData)
+        return SetThumbnail(ed, item.value);
+    const ExifIfd ifd = DirectoryOf(item);
+    if (ifd == EXIF_IFD_COUNT)
         return true;
     ExifEntry* e = exif_entry_new();
     if (e == nullptr)
@@ -75,17 +109,15 @@ bool AddItem(ExifData* ed, const PropertyItem& item) {
     }
     memcpy(e->data, item.value.data(), item.value.size());
     e->size = static_cast<unsigned>(item.value.size());
-    e->tag = static_cast<ExifTag>(item.id);
+    e->tag = static_cast<ExifTag>(item.id & 0xFFFF);
     e->format = static_cast<ExifFormat>(item.type);
     e->components = item.value.size() / unit;
-    exif_content_add_entry(ed->ifd[IfdFor(item.id)], e);
+    exif_content_add_entry(ed->ifd[ifd], e);
     exif_entry_unref(e);
     return true;
 }
 
-}  // namespace
-
-std::vector<uint8_t> BuildExifBlock(const std::vector<PropertyItem>& items) {
+std::vector<uint8_t> BuildBlock(const std::vector<PropertyItem>& items, bool withThumbnail) {
     std::vector<uint8_t> block;
     ExifData* ed = exif_data_new();
     if (ed == nullptr)
@@ -95,7 +127,8 @@ std::vector<uint8_t> BuildExifBlock(const std::vector<PropertyItem>& items) {
     exif_data_set_byte_order(ed, EXIF_BYTE_ORDER_INTEL);
     bool ok = true;
     for (const PropertyItem& item : items)
-        ok = ok && AddItem(ed, item);
+        if (withThumbnail || (item.id & ~0xFFFFu) != kThumbnailIds)
+            ok = ok && AddItem(ed, item);
     unsigned char* buffer = nullptr;
     unsigned int size = 0;
     if (ok)
@@ -104,6 +137,15 @@ std::vector<uint8_t> BuildExifBlock(const std::vector<PropertyItem>& items) {
         block.assign(buffer, buffer + size);
     free(buffer);
     exif_data_unref(ed);
+    return block;
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildExifBlock(const std::vector<PropertyItem>& items) {
+    std::vector<uint8_t> block = BuildBlock(items, true);
+    if (block.empty())
+        block = BuildBlock(items, false);
     return block;
 }
 

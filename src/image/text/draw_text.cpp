@@ -132,9 +132,9 @@ PangoLayout* CreateLayout(cairo_t* cr, const TextStyle& style, const std::string
     PangoFontDescription* desc = FontDescription(font, style.size * kPixelsPerPoint);
     pango_layout_set_font_description(layout, desc);
     pango_font_description_free(desc);
-    // Underline and strikeout come from the requested style even when the
-    // face fell back to bold.
-    SetDecorations(layout, style.style);
+    // Decorations follow the resolved style: a face that fell back to bold
+    // is drawn bold alone, without the requested underline or strikeout.
+    SetDecorations(layout, font.style);
 
     gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
     pango_layout_set_text(layout, valid, -1);
@@ -173,23 +173,8 @@ void PlaceLayout(cairo_t* cr, PangoLayout* layout, const TextStyle& style, const
     pango_cairo_update_layout(cr, layout);
 }
 
-}  // namespace
-
-void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
-              const RectF& rect, Argb colour, uint32_t hint) {
-    if (graphics.status() != Ok || text.empty())
-        return;
-    if (!UsableSize(style.size))
-        return;
-    for (float v : {rect.x, rect.y, rect.width, rect.height})
-        if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
-            return;
-    cairo_t* cr = graphics.cairo();
-    if (!cr)
-        return;
-    if (hint > kTextSubpixelGridFit)
-        hint = kTextSubpixelGridFit;
-
+void DrawLayout(cairo_t* cr, const TextStyle& style, const std::string& text, const RectF& rect,
+                Argb colour, uint32_t hint) {
     cairo_save(cr);
     ClipToRect(cr, rect);
     PangoLayout* layout = CreateLayout(cr, style, text, hint);
@@ -214,6 +199,24 @@ void DrawText(Graphics& graphics, const TextStyle& style, const std::string& tex
     }
     g_object_unref(layout);
     cairo_restore(cr);
+}
+
+}  // namespace
+
+void DrawText(Graphics& graphics, const TextStyle& style, const std::string& text,
+              const RectF& rect, Argb colour, uint32_t hint) {
+    if (graphics.status() != Ok || text.empty())
+        return;
+    if (!UsableSize(style.size))
+        return;
+    for (float v : {rect.x, rect.y, rect.width, rect.height})
+        if (!std::isfinite(v) || std::fabs(v) > kMaxCoordinate)
+            return;
+    if (hint > kTextSubpixelGridFit)
+        hint = kTextSubpixelGridFit;
+    // Laid out afresh on each tile of the surface: the same layout at the
+    // same place gives the same pixels where tiles meet.
+    graphics.ForEachContext([&](cairo_t* cr) { DrawLayout(cr, style, text, rect, colour, hint); });
 }
 
 TextExtents MeasureText(const TextStyle& style, const std::string& text, uint32_t hint) {
@@ -250,8 +253,7 @@ void DrawText(CBaseImage& image, const TextStyle& style, const std::string& text
             return;
     if (rect.width > 0 && rect.height > 0) {
         // Boxed text is clipped to its box, so only the box's pixels are
-        // opened for drawing: cheaper on large images, and possible on
-        // images larger than a drawing surface can be.
+        // opened for drawing: cheaper on large images.
         auto pixel = [](double v, int limit) {
             return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(limit) + 1));
         };

@@ -1,0 +1,154 @@
+// Images wider or taller than the graphics library's largest surface (32767
+// pixels a side) take every drawing operation: text without a box, the
+// verification code's lines, rotation by any angle and both kinds of frame.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "image/frame/apply_frame.h"
+#include "image/ink_probe.h"
+#include "image/random.h"
+#include "image/text/captcha.h"
+#include "image/text/draw_text.h"
+#include "support/pixels.h"
+#include "support/temp_dir.h"
+
+using namespace Vs4Image;
+using vstest::PixelAt;
+
+namespace {
+
+constexpr Argb kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+bool Reddish(Argb c) {
+    return ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) < 100 && (c & 0xFF) < 100;
+}
+
+// True when the column x (or, `row` set, the row) holds a reddish pixel.
+bool RedAcross(const CBaseImage& image, int at, bool row = false) {
+    const int n = row ? image.width() : image.height();
+    for (int i = 0; i < n; ++i)
+        if (Reddish(row ? PixelAt(image.view(), i, at) : PixelAt(image.view(), at, i)))
+            return true;
+    return false;
+}
+
+bool ChangedBetween(const CBaseImage& image, int from, int to, Argb background) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = from; x < to; ++x)
+            if (PixelAt(image.view(), x, y) != background)
+                return true;
+    return false;
+}
+
+void SavePicture(const std::string& path, int w, int h, Argb colour, Argb middle) {
+    CBaseImage picture;
+    ASSERT_EQ(picture.CreateBlank(w, h, colour), Ok);
+    for (int y = h / 10; y < h - h / 10; ++y)
+        for (int x = w / 10; x < w - w / 10; ++x)
+            vstest::SetPixel(picture, x, y, middle);
+    ASSERT_EQ(picture.SaveToFile(path, 90, 0), Ok);
+}
+
+TextStyle Arial() {
+    TextStyle style;
+    style.fontName = "Arial";
+    style.size = 12;
+    return style;
+}
+
+struct Case {
+    std::string name;
+    int width, height;
+    Argb colour;
+    std::function<Status(CBaseImage&)> run;
+    std::function<void(const CBaseImage&)> check;
+};
+
+}  // namespace
+
+TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
+    vstest::TempDir folder;
+    SavePicture(folder / "corners.png", 30, 30, kBlue, kBlue);
+    std::ofstream(folder / "nine.xml")
+        << R"(<frame src="corners.png"><lefttop x="0" y="0" width="10" height="10" drawx="10")"
+           R"( drawy="10"/><rightbottom x="20" y="20" width="10" height="10"/></frame>)";
+    SavePicture(folder / "over.png", 100, 100, kRed, 0);
+    std::ofstream(folder / "over.xml")
+        << R"(<frame><horizontal src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/>)"
+           R"(<vertical src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/></frame>)";
+
+    const Case cases[] = {
+        // Across the line where two surfaces meet (x = 20000) the text has
+        // the pixels of the same text on a small image.
+        {"text without a box", 40000, 40, 0,
+         [](CBaseImage& i) {
+             DrawText(i, Arial(), "Hello", RectF{19980, 2, 0, 0}, kRed, kTextOutlinePath);
+             DrawText(i, Arial(), "Hello", RectF{39950, 2, 0, 0}, kRed, kTextOutlinePath);
+             return Ok;
+         },
+         [](const CBaseImage& i) {
+             const PixelView far{i.view().pixel(39900, 0), 100, 40, i.view().stride};
+             EXPECT_FALSE(vstest::AlphaInk(far, 1).empty());
+             CBaseImage small;
+             ASSERT_EQ(small.CreateBlank(100, 40, 0), Ok);
+             DrawText(small, Arial(), "Hello", RectF{10, 2, 0, 0}, kRed, kTextOutlinePath);
+             ASSERT_FALSE(vstest::AlphaInk(small.view(), 1).empty());
+             int differing = 0;
+             for (int y = 0; y < 40; ++y)
+                 for (int x = 0; x < 100; ++x)
+                     differing += PixelAt(i.view(), 19970 + x, y) != PixelAt(small.view(), x, y);
+             EXPECT_EQ(differing, 0);
+         }},
+        {"captcha lines", 40000, 20, kWhite,
+         [](CBaseImage& i) {
+             CaptchaOptions o;
+             o.fontName = "Arial";
+             o.text = "  ";  // no glyphs: only the lines draw
+             o.flags = kCaptchaLines;
+             o.leftMargin = 39000;
+             ResetThreadRandom();
+             return DrawCaptcha(i, o);
+         },
+         [](const CBaseImage& i) { EXPECT_TRUE(ChangedBetween(i, 39000, 39034, kWhite)); }},
+        {"rotation of a wide strip", 40000, 2, kRed,
+         [](CBaseImage& i) { return i.Rotate(1, kWhite); },
+         [](const CBaseImage& i) {
+             EXPECT_EQ(i.width(), 39994);
+             for (int x : {100, 19997, 20000, 39000})
+                 EXPECT_TRUE(RedAcross(i, x)) << "column " << x;
+         }},
+        {"rotation of a tall strip", 2, 40000, kRed,
+         [](CBaseImage& i) { return i.Rotate(359, kWhite); },
+         [](const CBaseImage& i) {
+             EXPECT_EQ(i.height(), 39994);
+             for (int y : {100, 19997, 20000, 39000})
+                 EXPECT_TRUE(RedAcross(i, y, true)) << "row " << y;
+         }},
+        {"nine-patch frame", 40000, 64, kGreen,
+         [&](CBaseImage& i) { return ApplyFrame(i, folder.path(), "nine"); },
+         [](const CBaseImage& i) {
+             EXPECT_EQ(PixelAt(i.view(), 5, 5), kBlue);
+             EXPECT_EQ(PixelAt(i.view(), 20000, 32), kGreen);
+             EXPECT_EQ(PixelAt(i.view(), 39000, 32), kGreen);
+             EXPECT_EQ(PixelAt(i.view(), 39995, 60), kBlue);
+         }},
+        {"overlay frame", 40000, 64, kGreen,
+         [&](CBaseImage& i) { return ApplyFrame(i, folder.path(), "over"); },
+         [](const CBaseImage& i) {
+             EXPECT_EQ(PixelAt(i.view(), 1000, 32), kRed);
+             EXPECT_EQ(PixelAt(i.view(), 20000, 32), kGreen);
+             EXPECT_EQ(PixelAt(i.view(), 35000, 32), kGreen);
+             EXPECT_EQ(PixelAt(i.view(), 39000, 32), kRed);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBaseImage image;
+        ASSERT_EQ(image.CreateBlank(c.width, c.height, c.colour), Ok);
+        ASSERT_EQ(c.run(image), Ok);
+        c.check(image);
+    }
+}
