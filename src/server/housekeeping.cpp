@@ -40,11 +40,14 @@ bool StopEvents::Wait(int ms) const {
 }
 
 void MaintenanceThread(StopEvents stop, Configuration& config, Vs5Util::CacheMaintenance* cache,
-                       HousekeepingTimings timings) {
+                       HousekeepingTimings timings, RejectionLog* rejections) {
     // The count is never reset, so the first daily step comes a day after start.
     unsigned minutes = 0;
-    while (!stop.Wait(timings.minuteMs))
+    while (!stop.Wait(timings.minuteMs)) {
+        if (rejections != nullptr)
+            rejections->Summarise();
         RunMinuteSteps(++minutes, config, cache);
+    }
 }
 
 int RemoveQueuedFiles(Vs5Util::DanglingFileQueue& queue, Configuration& config, int gapMs) {
