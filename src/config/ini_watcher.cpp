@@ -8,6 +8,7 @@
 #include "config/configuration.h"
 #include "config/file_remover.h"
 #include "platform/dir_watch.h"
+#include "platform/signal_stack.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ bool Configuration::ReadQuietIni(const Vs5Platform::ManualResetEvent* stop,
 }
 
 void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
+    Vs5Platform::EnsureSignalStack();
     Vs5Platform::DirectoryWatch watch(moduleFolder_);
     if (!watch.valid())
         return;

@@ -10,6 +10,7 @@
 
 #include "config/configuration.h"
 #include "platform/codepage.h"
+#include "platform/signal_stack.h"
 #include "server/command_registry.h"
 
 namespace Vs5Server {
@@ -212,6 +213,7 @@ void CAsioVs5Server::IoThreadMain(int index) {
     // serves nothing (the reason is in the request log): were it to take its
     // share of the connections, those requests would fail while the other
     // threads sit idle.
+    Vs5Platform::EnsureSignalStack();
     CTlsContainer tls;
     bool started = ioEnvironment_ == nullptr || ioEnvironment_->StartThread(tls);
     ReportThreadStart(started);

@@ -9,6 +9,7 @@
 
 #include "config/configuration.h"
 #include "config/file_remover.h"
+#include "platform/signal_stack.h"
 
 namespace Vs5Server {
 
@@ -41,6 +42,7 @@ bool StopEvents::Wait(int ms) const {
 
 void MaintenanceThread(StopEvents stop, Configuration& config, Vs5Util::CacheMaintenance* cache,
                        HousekeepingTimings timings, RejectionLog* rejections) {
+    Vs5Platform::EnsureSignalStack();
     // The count is never reset, so the first daily step comes a day after start.
     unsigned minutes = 0;
     while (!stop.Wait(timings.minuteMs)) {
@@ -72,6 +74,7 @@ int RemoveQueuedFiles(Vs5Util::DanglingFileQueue& queue, Configuration& config, 
 
 void FileRemoverThread(StopEvents stop, Configuration& config, Vs5Util::CacheMaintenance* cache,
                        HousekeepingTimings timings) {
+    Vs5Platform::EnsureSignalStack();
     if (stop.Wait(timings.removerFirstSleepMs))
         return;
     long long total = 0, reportedTotal = 0;
