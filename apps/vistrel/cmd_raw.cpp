@@ -1,7 +1,8 @@
 // vistrel raw --verb NAME [--body-file F] [--encoding N] [--code-page N]
-//             [--host H] [--port P] [--timeout MS] [--out FILE]
+//             [--host H] [--port P] [--timeout MS] [--out FILE] [--max-response MB]
 // sends one frame with the given verb and body and prints the answer's status
-// and payload (as a hex dump, or into FILE with --out). Every failure exits 1.
+// and payload (as a hex dump, or into FILE with --out). An answer announcing
+// more than MB MiB (256 by default) is not read. Every failure exits 1.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,8 +39,8 @@ void HexDump(const std::vector<uint8_t>& bytes) {
 
 // Reads "--name value" pairs; false on an unknown name or a missing value.
 bool ParseOptions(int argc, char** argv, std::map<std::string, std::string>& options) {
-    static const char* known[] = {"--verb", "--body-file", "--encoding", "--code-page",
-                                  "--host", "--port",      "--timeout",  "--out"};
+    static const char* known[] = {"--verb", "--body-file", "--encoding", "--code-page",   "--host",
+                                  "--port", "--timeout",   "--out",      "--max-response"};
     for (int i = 2; i < argc; i += 2) {
         bool ok = false;
         for (const char* name : known)
@@ -69,8 +70,14 @@ int SendRaw(const std::map<std::string, std::string>& options) {
     std::string host = Option(options, "--host", "127.0.0.1");
     auto port = static_cast<uint16_t>(atoi(Option(options, "--port", "19985").c_str()));
     int timeout = atoi(Option(options, "--timeout", "30000").c_str());
+    long maxMb = atol(Option(options, "--max-response", "256").c_str());
+    if (maxMb < 1 || maxMb > 4096) {
+        fprintf(stderr, "vistrel: bad response limit (1 to 4096 MiB)\n");
+        return 1;
+    }
 
     VsClient::Connection connection;
+    connection.SetMaxResponseBytes(uint64_t(maxMb) << 20);
     if (!connection.Connect(host, port, timeout)) {
         fprintf(stderr, "vistrel: cannot connect to %s:%u: %s\n", host.c_str(), port,
                 connection.error().c_str());

@@ -15,7 +15,8 @@ namespace VsCli {
 
 namespace {
 
-const OptionSpec kCommon[] = {{"--host", true}, {"--port", true}, {"--timeout", true}};
+const OptionSpec kCommon[] = {
+    {"--host", true}, {"--port", true}, {"--timeout", true}, {"--max-response", true}};
 
 const OptionSpec* FindSpec(std::initializer_list<OptionSpec> known, const char* word) {
     for (const OptionSpec& spec : known)
@@ -119,6 +120,13 @@ bool ReadEndpoint(const std::vector<Arg>& args, Endpoint& endpoint) {
             return false;
         }
         endpoint.timeoutMs = static_cast<int>(n);
+    }
+    if (const std::string* limit = FindArg(args, "--max-response")) {
+        if (!ParseU32(*limit, n) || n == 0 || n > 4096) {
+            fprintf(stderr, "vistrel: bad response limit %s (1 to 4096 MiB)\n", limit->c_str());
+            return false;
+        }
+        endpoint.maxResponseBytes = uint64_t(n) << 20;
     }
     return true;
 }

@@ -27,8 +27,8 @@ struct Arg {
     std::string value;
 };
 
-// Reads argv[first..] against `known` plus the common --host, --port and
-// --timeout, keeping the order given. False, with a message, on an unknown
+// Reads argv[first..] against `known` plus the common --host, --port,
+// --timeout and --max-response, keeping the order given. False, with a message, on an unknown
 // option or a missing value.
 bool ParseArgs(int argc, char** argv, int first, std::initializer_list<OptionSpec> known,
                std::vector<Arg>& args);
@@ -43,6 +43,7 @@ struct Endpoint {
     std::string host = "127.0.0.1";
     uint16_t port = 19985;
     int timeoutMs = 30000;
+    uint64_t maxResponseBytes = uint64_t(256) << 20;  // --max-response, in MiB
 };
 bool ReadEndpoint(const std::vector<Arg>& args, Endpoint& endpoint);
 

@@ -8,6 +8,7 @@
 namespace VsCli {
 
 int Session::Connect() {
+    connection_.SetMaxResponseBytes(endpoint_.maxResponseBytes);
     if (connection_.Connect(endpoint_.host, endpoint_.port, endpoint_.timeoutMs))
         return 0;
     fprintf(stderr, "vistrel: cannot connect to %s:%u: %s\n", endpoint_.host.c_str(),

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace VsClient {
 
@@ -114,6 +115,12 @@ bool Connection::Receive(Response& response) {
     uint32_t length = 0;
     if (!ParseResponseHeader(header, response.status, length)) {
         error_ = "not a response frame";
+        return false;
+    }
+    if (length > maxResponseBytes_) {
+        error_ = "the answer announces " + std::to_string(length) + " bytes, more than the " +
+                 std::to_string(maxResponseBytes_ >> 20) + " MiB allowed (--max-response)";
+        Close();
         return false;
     }
     // The payload grows with the bytes that arrive, a step at a time, so a

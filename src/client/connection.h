@@ -12,6 +12,10 @@ namespace VsClient {
 
 class Connection {
 public:
+    // The largest response payload taken by default; a header announcing
+    // more fails the read before any of it is taken.
+    static constexpr uint64_t kDefaultMaxResponseBytes = uint64_t(256) << 20;
+
     Connection() = default;
     ~Connection();
     Connection(const Connection&) = delete;
@@ -30,6 +34,8 @@ public:
     bool WaitForClose(int timeoutMs);
     void Close();
 
+    void SetMaxResponseBytes(uint64_t bytes) { maxResponseBytes_ = bytes; }
+
     bool connected() const { return fd_ >= 0; }
     const std::string& error() const { return error_; }
 
@@ -38,6 +44,7 @@ private:
 
     int fd_ = -1;
     int timeoutMs_ = 30000;
+    uint64_t maxResponseBytes_ = kDefaultMaxResponseBytes;
     std::string error_;
 };
 

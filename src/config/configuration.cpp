@@ -76,21 +76,36 @@ bool Configuration::Load(const std::string& moduleFolder) {
                               pendingCachePathError_);
         pendingCachePathError_ = 0;
     }
+    for (const std::string& line : pendingProblems_)
+        systemLog_.WriteText(line);
+    pendingProblems_.clear();
     return true;
 }
 
 void Configuration::ReadSettings(bool initial) {
-    std::lock_guard<std::mutex> guard(readLock_);
     // The time stamp is taken before the content is read: a write that lands
     // in between changes the time again and is picked up by the next reload.
     Vs5Platform::FileTime stamp = Vs5Platform::LastWriteTime(iniPath_).value_or(0);
-    Vs5Platform::IniFile ini = Vs5Platform::IniFile::Load(iniPath_);
+    ApplySettings(Vs5Platform::IniFile::Load(iniPath_), stamp, initial);
+}
+
+void Configuration::ApplySettings(const Vs5Platform::IniFile& ini, Vs5Platform::FileTime stamp,
+                                  bool initial) {
+    std::lock_guard<std::mutex> guard(readLock_);
     std::shared_ptr<const Settings> previous = settings();
     auto fresh =
         std::make_shared<Settings>(Settings::Read(ini, initial ? nullptr : previous.get()));
 
     Vs5Platform::SetAnsiCodePage(fresh->ansiCodePage);
-    FillIpFilter(fresh->accessPermit);
+    std::vector<std::string> problems = fresh->problems;
+    FillIpFilter(fresh->accessPermit, problems);
+    // Before the first reading the logs are not open yet; Load writes these.
+    for (const std::string& line : problems) {
+        if (systemLog_.IsOpen())
+            systemLog_.WriteText(line);
+        else
+            pendingProblems_.push_back(line);
+    }
     if (initial)
         CreateCacheFolders(*fresh);
     if (listener_)
@@ -101,13 +116,19 @@ void Configuration::ReadSettings(bool initial) {
     iniTimeStamp_ = stamp;
 }
 
-void Configuration::FillIpFilter(const std::string& accessPermit) {
+void Configuration::FillIpFilter(const std::string& accessPermit,
+                                 std::vector<std::string>& problems) {
     std::vector<std::string> fields;
     Vs5Platform::ForEachToken(accessPermit, ";", [&](std::string_view field) {
         // A field too long for its 31-character buffer ends the list.
         if (Vs5Platform::Utf16Length(field) > 31)
             return false;
-        fields.push_back(Vs5Platform::Utf8ToAnsi(field));
+        std::string pattern = Vs5Platform::Utf8ToAnsi(field);
+        if (CIpFilter::IsDottedQuad(pattern))
+            fields.push_back(std::move(pattern));
+        else
+            problems.push_back("AccessPermit entry \"" + std::string(field) +
+                               "\" is not a dotted IPv4 address; it is skipped.\r\n");
         return true;
     });
     // Swapped in whole, so that a reload never refuses an allowed client.

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "config/ip_filter.h"
 #include "config/log_file.h"
@@ -35,6 +36,9 @@ public:
     // Reads the INI file and publishes a new settings snapshot. The first
     // reading also sets the start-only values and creates the cache folders.
     void ReadSettings(bool initial);
+    // Publishes the settings of an INI file already read, whose last-write
+    // time was `stamp`; values that cannot be used go to the system log.
+    void ApplySettings(const Vs5Platform::IniFile& ini, Vs5Platform::FileTime stamp, bool initial);
 
     // Called with every new reading of the settings, the first included, for
     // values that live outside the configuration (the image pixel limit).
@@ -60,6 +64,8 @@ public:
     void StartWatcher(const Vs5Platform::ManualResetEvent& stop);
     // Watcher wait slice; the hourly no-cache clean-up runs every 60th slice.
     void SetWatcherTimeoutForTesting(int ms) { watcherTimeoutMs_ = ms; }
+    // How long the INI file must stay unchanged before it is read.
+    void SetWatcherSettleForTesting(int ms) { watcherSettleMs_ = ms; }
 
     LogFile& requestLog() { return requestLog_; }
     LogFile& systemLog() { return systemLog_; }
@@ -79,9 +85,13 @@ public:
     Vs5Platform::FileTime iniTimeStamp() const;
 
 private:
-    void FillIpFilter(const std::string& accessPermit);
+    void FillIpFilter(const std::string& accessPermit, std::vector<std::string>& problems);
     void CreateCacheFolders(const Settings& s);
     void WatchIniFile(const Vs5Platform::ManualResetEvent* stop);
+    // Waits until the INI file is quiet and reads it whole; false when a stop
+    // event was set first.
+    bool ReadQuietIni(const Vs5Platform::ManualResetEvent* stop, Vs5Platform::IniFile& ini,
+                      Vs5Platform::FileTime& stamp);
 
     LogFile requestLog_;
     LogFile systemLog_;
@@ -92,6 +102,7 @@ private:
 
     std::mutex readLock_;  // serialises ReadSettings; guards pendingCachePathError_
     int pendingCachePathError_ = 0;
+    std::vector<std::string> pendingProblems_;  // system-log lines from before Load opened it
 
     mutable std::mutex snapshotLock_;  // guards settings_ and iniTimeStamp_
     std::shared_ptr<const Settings> settings_;
@@ -101,4 +112,5 @@ private:
     std::thread watcher_;
     Vs5Platform::ManualResetEvent quit_;  // ends the watcher when the object goes first
     int watcherTimeoutMs_ = 60000;
+    int watcherSettleMs_ = 200;
 };

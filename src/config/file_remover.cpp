@@ -57,7 +57,9 @@ bool CFileRemover::RemoveOldFiles(const std::string& folder, const std::string& 
         if (!Matches(pattern, name.c_str()))
             continue;
         std::string path = Vs5Platform::JoinPath(folder, name);
-        auto created = Vs5Platform::CreationTime(path);
+        // The entry itself is aged, not what a link points to: a link whose
+        // target is gone would otherwise be kept for ever.
+        auto created = Vs5Platform::CreationTime(path, false);
         if (!created || AgeInSeconds(now, *created) <= limit)
             continue;
         struct stat st {};

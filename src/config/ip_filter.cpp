@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/text.h"
+
 namespace {
 
 uint32_t MaskFor(uint32_t address) {
@@ -16,7 +18,24 @@ uint32_t MaskFor(uint32_t address) {
     return mask;
 }
 
+// The four octets in network byte order, or INADDR_NONE.
+in_addr_t ParseDottedQuad(std::string_view text) {
+    std::string trimmed(Vs5Platform::TrimBlanks(text));
+    in_addr address{};
+    // inet_pton takes exactly four decimal parts of 0 to 255, without the
+    // octal, hexadecimal and short forms.
+    if (inet_pton(AF_INET, trimmed.c_str(), &address) != 1)
+        return INADDR_NONE;
+    return address.s_addr;
+}
+
 }  // namespace
+
+bool CIpFilter::IsDottedQuad(std::string_view text) {
+    std::string trimmed(Vs5Platform::TrimBlanks(text));
+    in_addr address{};
+    return inet_pton(AF_INET, trimmed.c_str(), &address) == 1;
+}
 
 void CIpFilter::Clear() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -37,7 +56,7 @@ int CIpFilter::Assign(const std::vector<std::string>& patterns) {
 }
 
 bool CIpFilter::AddLocked(std::string_view text) {
-    in_addr_t address = inet_addr(std::string(text).c_str());
+    in_addr_t address = ParseDottedQuad(text);
     if (address == INADDR_NONE || count_ >= kMaxEntries)
         return false;
     kinds_[count_] = 1;

@@ -1,6 +1,8 @@
 // The IPv4 allow-list. Each pattern is a dotted address whose zero octets are
 // wildcards: 192.168.0.0 admits 192.168.x.y and 0.0.0.0 admits everybody. An
-// empty list admits nobody.
+// empty list admits nobody. Only the full four-part decimal form is taken:
+// the short forms inet_addr reads ("1" is 0.0.0.1, "0" is 0.0.0.0) would turn
+// a typing slip into a pattern that admits far more than was meant.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +18,10 @@ public:
     virtual ~CIpFilter() = default;
 
     void Clear();
-    // Adds a pattern in any form inet_addr accepts (127.1 is 127.0.0.1).
-    // False when it is not an address, is 255.255.255.255, or the list is full.
+    // True when `text` (blanks around it aside) is four decimal octets.
+    static bool IsDottedQuad(std::string_view text);
+    // Adds a dotted-quad pattern. False when it is not one, is
+    // 255.255.255.255, or the list is full.
     bool AddAddress(std::string_view text);
     // Replaces the whole list in one step: a check running at the same time
     // sees either the old list or the new one, never a partly built one.

@@ -1,7 +1,11 @@
 #include "config/settings.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
 
+#include "platform/codepage.h"
 #include "platform/text.h"
 
 using Vs5Platform::AsciiLower;
@@ -42,6 +46,39 @@ void ReadImpersonations(const IniFile& ini, Settings& s) {
     }
 }
 
+std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Line(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    return buffer;
+}
+
+// The number of the key, or `fallback` with a line for the system log when
+// the number lies outside [low, high].
+int ReadBounded(const IniFile& ini, const char* section, const char* key, int def, int low,
+                int high, int fallback, std::vector<std::string>& problems) {
+    int value = ini.GetInt(section, key, def);
+    if (value >= low && value <= high)
+        return value;
+    problems.push_back(
+        Line("%s=%d is out of range (%d to %d); %d is used.\r\n", key, value, low, high, fallback));
+    return fallback;
+}
+
+// The code page must map the ASCII characters to themselves: the allow-list,
+// paths and commands are compared as ASCII after the conversion.
+int ReadCodePage(const IniFile& ini, std::vector<std::string>& problems) {
+    int value = ini.GetInt("Server", "AnsiCodePage", Vs5Platform::kDefaultAnsiCodePage);
+    if (Vs5Platform::IsAsciiCompatibleCodePage(value))
+        return value;
+    problems.push_back(Line("AnsiCodePage=%d is not an ASCII-compatible code page; %d is used.\r\n",
+                            value, Vs5Platform::kDefaultAnsiCodePage));
+    return Vs5Platform::kDefaultAnsiCodePage;
+}
+
 }  // namespace
 
 std::string NormaliseAvailableCommands(const std::string& value) {
@@ -52,26 +89,31 @@ std::string NormaliseAvailableCommands(const std::string& value) {
 Settings Settings::Read(const IniFile& ini, const Settings* previous) {
     Settings s;
     const char* server = "Server";
-    s.port =
-        static_cast<uint16_t>(static_cast<unsigned>(ini.GetInt(server, "Port", 19985)) % 65536);
+    s.port = static_cast<uint16_t>(
+        ReadBounded(ini, server, "Port", kDefaultPort, 1, 65535, kDefaultPort, s.problems));
     s.accessPermit = ini.GetString(server, "AccessPermit", "127.0.0.1;");
     s.requestLogging = ReadBool(ini, server, "RequestLogging", "true");
     s.logErrorsOnly = ReadBool(ini, server, "LogErrorsOnly", "false");
     s.useCache = ReadBool(ini, server, "UseCache", "true");
     s.keepLogDay = ini.GetInt(server, "KeepLogDay", 30);
     s.cachePath = ini.GetString(server, "CachePath", "", 261);
-    s.cacheSubFolders = ini.GetInt(server, "CacheSubFolders", 8);
+    s.cacheSubFolders = ReadBounded(ini, server, "CacheSubFolders", 8, INT_MIN, kMaxCacheSubFolders,
+                                    kMaxCacheSubFolders, s.problems);
     int64_t mib = ini.GetInt(server, "MaxCacheSize", 64);
     s.maxCacheSize = std::max<int64_t>(mib * 1048576, kMinCacheSize);
     s.engineWorkprocessCount = ini.GetInt(server, "EngineWorkprocessCount", 0);
     s.recycleWebCapture = ini.GetInt(server, "RecycleWebCapture", 100);
     s.agentLogging = ReadBool(ini, server, "AgentLogging", "false");
     s.wkHtmlPath = ini.GetString(server, "WkHtmlPath", "", 261);
-    s.ansiCodePage = ini.GetInt(server, "AnsiCodePage", 1252);
+    s.ansiCodePage = ReadCodePage(ini, s.problems);
     s.maxRequestSize = ini.GetInt(server, "MaxRequestSize", 128);
     if (s.maxRequestSize < 1)
         s.maxRequestSize = 128;
     s.webCaptureTimeout = std::max(0, ini.GetInt(server, "WebCaptureTimeout", 60));
+    s.maxBufferedRequests =
+        ReadBounded(ini, server, "MaxBufferedRequests", 512, 1, INT_MAX, 512, s.problems);
+    s.maxConnections =
+        ReadBounded(ini, server, "MaxConnections", 4096, 1, INT_MAX, 4096, s.problems);
 
     const char* image = "ImageProcessing";
     s.imageDefaultTarget = ini.GetString(image, "ImageDefaultTarget", "jpg", 16);

@@ -24,6 +24,8 @@ struct Settings {
     static constexpr int kMaxDefaultCommands = 32;
     static constexpr int kMaxImpersonations = 16;
     static constexpr int64_t kMinCacheSize = 4194304;
+    static constexpr int kDefaultPort = 19985;
+    static constexpr int kMaxCacheSubFolders = 1024;
 
     // [Server]
     uint16_t port = 19985;  // start only
@@ -45,6 +47,11 @@ struct Settings {
     int maxRequestSize = 128;
     // Seconds a capture tool may run before it is killed; 0 = no limit.
     int webCaptureTimeout = 60;
+    // Bytes all connections together may hold for requests not yet answered,
+    // in MiB; the connection whose bytes would pass it is closed.
+    int maxBufferedRequests = 512;
+    // Connections open at one time; a client beyond it is closed at once.
+    int maxConnections = 4096;
 
     // [ImageProcessing]
     std::string imageDefaultTarget = "jpg";
@@ -69,6 +76,10 @@ struct Settings {
     // [DefaultCommand] and [Impersonation], in key order.
     std::vector<DefaultCommandEntry> defaultCommands;
     std::vector<ImpersonationEntry> impersonations;
+
+    // Values that could not be used as written, one system-log line each
+    // (with its "\r\n"); the reader writes them out.
+    std::vector<std::string> problems;
 
     // Reads every key. `previous` supplies the start-only values on a reload;
     // pass nullptr for the first reading.

@@ -9,11 +9,11 @@
 #include <cstring>
 
 #include "platform/module.h"
+#include "platform/signal_stack.h"
 
 namespace {
 
 char gDumpPath[4096];
-char gAltStack[64 * 1024];
 
 // Everything below runs inside a signal handler: only async-signal-safe calls,
 // no allocation, no stdio.
@@ -99,10 +99,9 @@ void InstallCrashDumpWriter(const std::string& baseName, const std::string& fold
     void* warmUp[1];
     backtrace(warmUp, 1);
 
-    stack_t stack{};
-    stack.ss_sp = gAltStack;
-    stack.ss_size = sizeof(gAltStack);
-    sigaltstack(&stack, nullptr);
+    // The handler runs on the faulting thread's alternate stack; this is the
+    // main thread's, every other thread sets up its own when it starts.
+    Vs5Platform::EnsureSignalStack();
 
     struct sigaction action {};
     action.sa_sigaction = OnFatalSignal;

@@ -8,7 +8,10 @@
 
 // Installs the handlers for SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGABRT. The
 // dump goes to `folder` (the executable's folder when empty, /tmp/ when that
-// cannot be read) under the name `baseName` + ".dmp".
+// cannot be read) under the name `baseName` + ".dmp". The calling thread gets
+// an alternate signal stack; other threads call
+// Vs5Platform::EnsureSignalStack when they start, so that a stack overflow on
+// any of them still writes the dump.
 void InstallCrashDumpWriter(const std::string& baseName, const std::string& folder = "");
 
 // Path the crash writer will use.

@@ -36,12 +36,20 @@ void CVs5NtService::Start(int, char**) {
         [](const Settings& s) { Vs4Image::SetMaxImagePixels(s.maxImagePixels); });
     config.Load(moduleFolder_.empty() ? Vs5Platform::ModuleFolder() : moduleFolder_);
 
+    // A stop asked for while starting is honoured between the steps: the
+    // rest is skipped and Stop takes down what was brought up.
+    if (stopEvent_.IsSet())
+        return;
+
     // 3. The result cache, with the index the last stop saved.
     ResultCache::Instance().LoadIndex(config.cacheFolder());
 
     // 4. The command-file store and the logon-token cache.
     Vs4Command::CommandFileStore::Instance();
     Vs4Command::LogonTokenCache::Instance();
+
+    if (stopEvent_.IsSet())
+        return;
 
     // 5. The network server: verb table, listener, I/O threads (each with its
     //    worker process), maintenance and file remover threads.
@@ -58,6 +66,9 @@ void CVs5NtService::Start(int, char**) {
         failed_ = true;
         return;
     }
+
+    if (stopEvent_.IsSet())
+        return;
 
     // 6. Last, the INI watcher.
     config.StartWatcher(stopEvent_);

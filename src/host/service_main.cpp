@@ -14,6 +14,7 @@
 #include "host/crash_dump.h"
 #include "host/nt_service.h"
 #include "host/service_install.h"
+#include "platform/signal_stack.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ void StartSignalThread(Vs5Platform::ManualResetEvent& stop) {
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([set, &stop]() {
+        Vs5Platform::EnsureSignalStack();
         for (;;) {
             int sig = 0;
             if (sigwait(&set, &sig) == 0)
@@ -39,6 +41,7 @@ void StartSignalThread(Vs5Platform::ManualResetEvent& stop) {
 // end of standard input ends the prompt loop but not the server, so that a
 // server started in the background keeps running until it is signalled.
 void ConsoleThread(Vs5Platform::ManualResetEvent* stop) {
+    Vs5Platform::EnsureSignalStack();
     char buffer[256];
     for (;;) {
         fputs("To exit this program, press x and enter key.\n", stdout);

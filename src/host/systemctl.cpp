@@ -29,7 +29,12 @@ std::string ServiceManager::UnitPath(const std::string& serviceName) const {
 }
 
 int ServiceManager::Run(const std::vector<std::string>& args, std::string* output) const {
-    std::vector<std::string> all{systemctl};
+    return RunProgram(systemctl, args, output);
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string* output) {
+    std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all)
@@ -43,7 +48,7 @@ int ServiceManager::Run(const std::vector<std::string>& args, std::string* outpu
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     pid_t pid = -1;
-    int rc = posix_spawnp(&pid, systemctl.c_str(), &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     std::string text;

@@ -10,6 +10,9 @@ struct ServiceManager {
     std::string systemctl = "systemctl";
     // Exists only while systemd runs as the init system.
     std::string runtimeFolder = "/run/systemd/system";
+    // The account tools the installation uses.
+    std::string getent = "getent";
+    std::string useradd = "useradd";
 
     // True when systemd can be reached; errno is set when not.
     bool Reachable() const;
@@ -18,3 +21,7 @@ struct ServiceManager {
     // when `output` is given, what it printed (trimmed).
     int Run(const std::vector<std::string>& args, std::string* output = nullptr) const;
 };
+
+// Runs `program` (looked up in PATH) with the arguments, as Run does.
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string* output = nullptr);

@@ -91,6 +91,15 @@ bool IsKnownCodePage(int codePage) {
     return true;
 }
 
+bool IsAsciiCompatibleCodePage(int codePage) {
+    if (codePage == 0 || codePage == 3 || !IsKnownCodePage(codePage))
+        return false;
+    std::string ascii;
+    for (char c = ' '; c <= '~'; ++c)
+        ascii += c;
+    return Utf8ToCodePage(ascii, codePage) == ascii && CodePageToUtf8(ascii, codePage) == ascii;
+}
+
 std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
     codePage = ResolveCodePage(codePage);
     if (codePage == kUtf8CodePage)

@@ -34,4 +34,8 @@ inline std::string AnsiToUtf8(std::string_view bytes) {
 // True when iconv knows the code page.
 bool IsKnownCodePage(int codePage);
 
+// True when the code page is known and holds every printable ASCII character
+// as the same single byte (not so for EBCDIC or UTF-16 pages).
+bool IsAsciiCompatibleCodePage(int codePage);
+
 }  // namespace Vs5Platform

@@ -31,9 +31,10 @@ std::optional<FileTime> LastWriteTime(const std::string& path) {
     return FileTimeFromTimespec(st.st_mtim);
 }
 
-std::optional<FileTime> CreationTime(const std::string& path) {
+std::optional<FileTime> CreationTime(const std::string& path, bool followLinks) {
     struct statx stx {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_CTIME, &stx) != 0)
+    int flags = followLinks ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (statx(AT_FDCWD, path.c_str(), flags, STATX_BTIME | STATX_CTIME, &stx) != 0)
         return std::nullopt;
     const statx_timestamp& t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime;
     timespec ts{};

@@ -23,8 +23,10 @@ FileTime FileTimeNow();
 std::optional<FileTime> LastWriteTime(const std::string& path);
 
 // Creation time: the birth time where the file system records it, else the
-// status-change time. nullopt when the entry does not exist.
-std::optional<FileTime> CreationTime(const std::string& path);
+// status-change time. nullopt when the entry does not exist. Without
+// `followLinks` a symbolic link's own time is read, so a link whose target is
+// gone still has one.
+std::optional<FileTime> CreationTime(const std::string& path, bool followLinks = true);
 
 // Sets the last-write time (used by tests and by tools).
 bool SetLastWriteTime(const std::string& path, FileTime ft);

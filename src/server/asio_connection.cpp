@@ -1,5 +1,6 @@
 #include "server/asio_connection.h"
 
+#include <cstdint>
 #include <exception>
 
 #include "config/configuration.h"
@@ -20,6 +21,20 @@ CAsioVs5Connection::CAsioVs5Connection(asio::io_context& io, const ConnectionEnv
       deadline_(std::chrono::steady_clock::time_point::max()),
       env_(env) {}
 
+CAsioVs5Connection::~CAsioVs5Connection() {
+    ReleaseLimits();
+}
+
+void CAsioVs5Connection::ReleaseLimits() {
+    if (env_.limits == nullptr)
+        return;
+    env_.limits->buffers.Give(charged_);
+    charged_ = 0;
+    if (counted_)
+        env_.limits->openConnections.fetch_sub(1);
+    counted_ = false;
+}
+
 void CAsioVs5Connection::Open(std::unique_ptr<RequestContext> context) {
     context_ = std::move(context);
     asio::dispatch(strand_, [self = shared_from_this()]() { self->Admit(); });
@@ -35,13 +50,12 @@ void CAsioVs5Connection::Admit() {
     }
     address_ = peer.address().to_string(ec);
     if (!env_.config->ipFilter().IsAllowed(address_)) {
-        env_.config->requestLog().WriteLine("# The connection from %s was rejected.\r\n",
-                                            address_.c_str());
+        env_.limits->rejections.Write("# The connection from " + address_ + " was rejected.\r\n");
         Close();
         return;
     }
-    // The timer wakes at most once per idle period; each read moves the
-    // deadline forward without touching the timer.
+    // The timer wakes at most once per idle period; the deadline moves
+    // without touching the timer, when a frame starts and when one is answered.
     deadline_ = std::chrono::steady_clock::now() + env_.idleTimeout;
     timer_.expires_at(deadline_);
     timer_.async_wait([self = shared_from_this()](const error_code&) { self->CheckDeadline(); });
@@ -49,7 +63,6 @@ void CAsioVs5Connection::Admit() {
 }
 
 void CAsioVs5Connection::StartRead() {
-    deadline_ = std::chrono::steady_clock::now() + env_.idleTimeout;
     socket_.async_read_some(
         asio::buffer(receive_),
         [self = shared_from_this()](const error_code& ec, size_t n) { self->HandleRead(ec, n); });
@@ -63,8 +76,30 @@ void CAsioVs5Connection::HandleRead(const error_code& error, size_t bytes) {
             Close();
         return;
     }
+    if (!TakeBuffer(bytes))
+        return;
+    // A frame has the idle period from its first byte: a client that sends a
+    // byte now and then does not keep the connection.
+    if (accumulator_.empty())
+        deadline_ = std::chrono::steady_clock::now() + env_.idleTimeout;
     accumulator_.insert(accumulator_.end(), receive_.begin(), receive_.begin() + bytes);
     ProcessReceived();
+}
+
+// Every byte held for a request is taken from the server's budget first; the
+// connection whose bytes do not fit is closed, as an oversized request is.
+bool CAsioVs5Connection::TakeBuffer(size_t bytes) {
+    uint64_t limit = uint64_t(env_.config->settings()->maxBufferedRequests) * 1048576;
+    if (env_.limits->buffers.Take(bytes, limit)) {
+        charged_ += bytes;
+        return true;
+    }
+    ParseResult parsed = ParseRequestFrame(accumulator_.data(), accumulator_.size(), UINT64_MAX);
+    uint64_t length = parsed.frameLength != 0 ? parsed.frameLength : accumulator_.size() + bytes;
+    env_.config->requestLog().WriteLine("# The request from %s was too large (%llu bytes).\r\n",
+                                        address_.c_str(), static_cast<unsigned long long>(length));
+    Close();
+    return false;
 }
 
 uint64_t CAsioVs5Connection::MaxFrameLength() const {
@@ -117,6 +152,12 @@ void CAsioVs5Connection::Respond(size_t frameLength) {
     // Later frames already received move to the front, so the next frame
     // starts on an aligned address like the first one.
     accumulator_.erase(accumulator_.begin(), accumulator_.begin() + frameLength);
+    env_.limits->buffers.Give(frameLength);
+    charged_ -= frameLength;
+    if (accumulator_.capacity() > kKeptBufferSize)
+        accumulator_.shrink_to_fit();
+    // The next frame (or the quiet time before it) has its own idle period.
+    deadline_ = std::chrono::steady_clock::now() + env_.idleTimeout;
     asio::async_write(
         socket_, asio::buffer(response_.data(), response_.length()),
         [self = shared_from_this()](const error_code& ec, size_t) { self->HandleWrite(ec); });
@@ -130,6 +171,8 @@ void CAsioVs5Connection::HandleWrite(const error_code& error) {
             Close();
         return;
     }
+    if (response_.length() > kKeptBufferSize)
+        response_.Reset();
     ProcessReceived();
 }
 
@@ -148,6 +191,8 @@ void CAsioVs5Connection::Close() {
     if (closed_)
         return;
     closed_ = true;
+    ReleaseLimits();
+    std::vector<uint8_t>().swap(accumulator_);
     error_code ignored;
     socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     socket_.cancel(ignored);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "server/connection_limits.h"
 #include "server/request_context.h"
 #include "server/response_buffer.h"
 
@@ -27,6 +28,9 @@ class CommandRegistry;
 struct ConnectionEnvironment {
     Configuration* config = nullptr;
     CommandRegistry* registry = nullptr;
+    ServerLimits* limits = nullptr;
+    // A frame must be complete within this time from its first byte, and a
+    // connection between frames may be quiet this long.
     std::chrono::steady_clock::duration idleTimeout = std::chrono::seconds(900);
 };
 
@@ -34,12 +38,21 @@ class CAsioVs5Connection : public std::enable_shared_from_this<CAsioVs5Connectio
 public:
     static constexpr size_t kReceiveSize = 4096;
 
+    // Above this a request or response buffer is given back once its frame
+    // is answered, so that an idle connection does not keep it.
+    static constexpr size_t kKeptBufferSize = size_t(1) << 20;
+
     CAsioVs5Connection(boost::asio::io_context& io, const ConnectionEnvironment& env);
+    ~CAsioVs5Connection();
+    CAsioVs5Connection(const CAsioVs5Connection&) = delete;
+    CAsioVs5Connection& operator=(const CAsioVs5Connection&) = delete;
 
     boost::asio::ip::tcp::socket& socket() { return socket_; }
     // Takes the request context built at accept, then admits the client and
     // starts reading, or refuses and closes it.
     void Open(std::unique_ptr<RequestContext> context);
+    // The connection counts against MaxConnections until it closes.
+    void CountAsOpen() { counted_ = true; }
 
 private:
     void Admit();
@@ -48,6 +61,8 @@ private:
     void ProcessReceived();
     void Respond(size_t frameLength);
     void HandleWrite(const boost::system::error_code& error);
+    bool TakeBuffer(size_t bytes);
+    void ReleaseLimits();
     void CheckDeadline();
     void Close();
     uint64_t MaxFrameLength() const;
@@ -65,6 +80,8 @@ private:
     std::string address_;
     ResponseBuffer response_;
     const ConnectionEnvironment& env_;
+    uint64_t charged_ = 0;  // bytes of accumulator_ taken from the server's budget
+    bool counted_ = false;
     bool closed_ = false;
 };
 

@@ -10,6 +10,7 @@
 
 #include "config/configuration.h"
 #include "platform/codepage.h"
+#include "platform/signal_stack.h"
 #include "server/command_registry.h"
 
 namespace Vs5Server {
@@ -34,6 +35,8 @@ void KeepFromChildren(int fd) {
 CAsioVs5Server::CAsioVs5Server(Configuration& config, uint16_t port)
     : config_(config), port_(port), acceptor_(io_), acceptRetry_(io_) {
     env_.config = &config_;
+    env_.limits = &limits_;
+    limits_.rejections.SetLog(&config_.requestLog());
 }
 
 CAsioVs5Server::~CAsioVs5Server() {
@@ -65,7 +68,8 @@ bool CAsioVs5Server::Start(const Vs5Platform::ManualResetEvent& stop) {
             return false;
         }
         StopEvents events{stop, quit_};
-        maintenance_ = std::thread(MaintenanceThread, events, std::ref(config_), cache_, timings_);
+        maintenance_ = std::thread(MaintenanceThread, events, std::ref(config_), cache_, timings_,
+                                   &limits_.rejections);
         fileRemover_ = std::thread(FileRemoverThread, events, std::ref(config_), cache_, timings_);
     } catch (const std::exception& e) {
         config_.requestLog().WriteLine("# Cannot listen the specified ip and port: %s\r\n",
@@ -144,7 +148,8 @@ void CAsioVs5Server::HandleAccept(const error_code& error) {
         error_code ec;
         tcp::endpoint peer = waiting_->socket().remote_endpoint(ec);
         std::string address = ec ? std::string() : peer.address().to_string(ec);
-        waiting_->Open(std::make_unique<RequestContext>(address));
+        if (AdmitCount(address))
+            waiting_->Open(std::make_unique<RequestContext>(address));
     } else if (IsResourceShortage(error)) {
         // The client stays in the backlog and the listener stays readable, so
         // accepting again at once would fail again at once, round and round on
@@ -157,6 +162,22 @@ void CAsioVs5Server::HandleAccept(const error_code& error) {
         return;
     }
     StartAccept();
+}
+
+// Beyond MaxConnections a client is closed at once: each open connection
+// holds a descriptor, and slow clients must not take them all.
+bool CAsioVs5Server::AdmitCount(const std::string& address) {
+    int limit = config_.settings()->maxConnections;
+    if (limits_.openConnections.load() >= limit) {
+        limits_.rejections.Write("# The connection from " + address + " was rejected: " +
+                                 std::to_string(limit) + " connections are open.\r\n");
+        error_code ignored;
+        waiting_->socket().close(ignored);
+        return false;
+    }
+    limits_.openConnections.fetch_add(1);
+    waiting_->CountAsOpen();
+    return true;
 }
 
 void CAsioVs5Server::RunIoThreads(int count) {
@@ -192,6 +213,7 @@ void CAsioVs5Server::IoThreadMain(int index) {
     // serves nothing (the reason is in the request log): were it to take its
     // share of the connections, those requests would fail while the other
     // threads sit idle.
+    Vs5Platform::EnsureSignalStack();
     CTlsContainer tls;
     bool started = ioEnvironment_ == nullptr || ioEnvironment_->StartThread(tls);
     ReportThreadStart(started);

@@ -16,6 +16,7 @@
 #include "config/cache_maintenance.h"
 #include "platform/event.h"
 #include "server/asio_connection.h"
+#include "server/connection_limits.h"
 #include "server/housekeeping.h"
 #include "server/io_thread.h"
 
@@ -44,6 +45,10 @@ public:
     void SetIdleTimeoutForTesting(std::chrono::steady_clock::duration timeout) {
         env_.idleTimeout = timeout;
     }
+    // The clock that paces the rejection lines.
+    void SetRejectionClockForTesting(RejectionLog::Clock clock) {
+        limits_.rejections.SetClock(std::move(clock));
+    }
 
     // Listens and starts the threads, and waits until every I/O thread has
     // started its worker or failed to. False when it cannot listen (the line
@@ -65,6 +70,7 @@ private:
     void Listen();
     void StartAccept();
     void HandleAccept(const boost::system::error_code& error);
+    bool AdmitCount(const std::string& address);
     void WaitForClient();
     boost::system::error_code AcceptWaiting();
     void RunIoThreads(int count);
@@ -76,6 +82,9 @@ private:
     std::string listenAddress_ = "0.0.0.0";
     uint16_t port_;
     uint16_t boundPort_ = 0;
+    // Before io_: connections still held by io_'s handlers give their share
+    // back when io_ destroys them.
+    ServerLimits limits_;
     boost::asio::io_context io_;
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work_;
     boost::asio::ip::tcp::acceptor acceptor_;

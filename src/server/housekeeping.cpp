@@ -9,6 +9,7 @@
 
 #include "config/configuration.h"
 #include "config/file_remover.h"
+#include "platform/signal_stack.h"
 
 namespace Vs5Server {
 
@@ -40,11 +41,15 @@ bool StopEvents::Wait(int ms) const {
 }
 
 void MaintenanceThread(StopEvents stop, Configuration& config, Vs5Util::CacheMaintenance* cache,
-                       HousekeepingTimings timings) {
+                       HousekeepingTimings timings, RejectionLog* rejections) {
+    Vs5Platform::EnsureSignalStack();
     // The count is never reset, so the first daily step comes a day after start.
     unsigned minutes = 0;
-    while (!stop.Wait(timings.minuteMs))
+    while (!stop.Wait(timings.minuteMs)) {
+        if (rejections != nullptr)
+            rejections->Summarise();
         RunMinuteSteps(++minutes, config, cache);
+    }
 }
 
 int RemoveQueuedFiles(Vs5Util::DanglingFileQueue& queue, Configuration& config, int gapMs) {
@@ -69,6 +74,7 @@ int RemoveQueuedFiles(Vs5Util::DanglingFileQueue& queue, Configuration& config, 
 
 void FileRemoverThread(StopEvents stop, Configuration& config, Vs5Util::CacheMaintenance* cache,
                        HousekeepingTimings timings) {
+    Vs5Platform::EnsureSignalStack();
     if (stop.Wait(timings.removerFirstSleepMs))
         return;
     long long total = 0, reportedTotal = 0;

@@ -9,6 +9,7 @@
 
 #include "config/cache_maintenance.h"
 #include "platform/event.h"
+#include "server/connection_limits.h"
 
 class Configuration;
 
@@ -33,9 +34,10 @@ struct StopEvents {
     bool Wait(int ms) const;
 };
 
-// Thread body. `cache` may be null: the cache steps are then skipped.
+// Thread body. `cache` may be null: the cache steps are then skipped. Each
+// tick also sums up the rejection lines held back, when `rejections` is given.
 void MaintenanceThread(StopEvents events, Configuration& config, Vs5Util::CacheMaintenance* cache,
-                       HousekeepingTimings timings);
+                       HousekeepingTimings timings, RejectionLog* rejections);
 
 // Thread body. Without a cache there is no queue and the passes do nothing.
 void FileRemoverThread(StopEvents events, Configuration& config, Vs5Util::CacheMaintenance* cache,

@@ -202,6 +202,10 @@ private:
 Bytes Answer(uint32_t status, const Bytes& payload = {}) {
     return Cat({{'V', 'S', '4', 0}, U32s({status, uint32_t(payload.size())}), payload});
 }
+// A header alone, announcing `length` payload bytes that never come.
+Bytes Announcing(uint32_t length) {
+    return Cat({{'V', 'S', '4', 0}, U32s({0, length})});
+}
 Bytes SizeAnswer(uint32_t width, uint32_t height) {
     return Answer(0, BinaryPayload(U32s({width, height})));
 }
@@ -290,6 +294,22 @@ TEST(VistrelProgram, ShowsAnswersAndFailuresOfEachVerb) {
          "",
          {VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, "cmd=blur", "")}},
         {{"exec", "--file", "/a.jpg"}, {}, 2, ""},
+        // An announced size above the limit is refused before it is read.
+        {{"raw", "--verb", "X", "--body-file", "{in}"},
+         {Announcing(300u << 20)},
+         1,
+         "vistrel: no response: the answer announces 314572800 bytes, more than the 256 MiB "
+         "allowed (--max-response)\n"},
+        {{"raw", "--verb", "X", "--body-file", "{in}", "--max-response", "1"},
+         {Announcing(2u << 20)},
+         1,
+         "vistrel: no response: the answer announces 2097152 bytes, more than the 1 MiB "
+         "allowed (--max-response)\n"},
+        {{"get", "/a.jpg", "cmd=x", "--max-response", "1"},
+         {Announcing(2u << 20)},
+         3,
+         "vistrel: get: no answer: the answer announces 2097152 bytes, more than the 1 MiB "
+         "allowed (--max-response)\n"},
     };
     for (const Case& c : cases) {
         vstest::TempDir dir;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "platform/file_time.h"
@@ -168,5 +169,41 @@ TEST(Configuration, WatcherReloadsWhileAnotherFileKeepsChanging) {
     EXPECT_TRUE(WaitFor([&] { return config.settings()->keepLogDay == 6; }));
     done = true;
     busy.join();
+    stop.Set();
+}
+
+TEST(Configuration, WatcherNeverAppliesAFileWhileItIsBeingWritten) {
+    vstest::TempDir home;
+    const std::string denying = "[Server]\nAccessPermit=10.0.0.1\nKeepLogDay=5\n";
+    WriteFile(home / "vistrel5.ini", denying);
+    Configuration config;
+    config.Load(home.path());
+    config.SetWatcherSettleForTesting(500);
+    Vs5Platform::ManualResetEvent stop;
+    config.StartWatcher(stop);
+    // The file is rewritten slowly, a little every 20 ms for about three
+    // seconds; until its last line arrives it has no AccessPermit, and the
+    // default (127.0.0.1) must not be admitted on the strength of it.
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        FILE* f = fopen((home / "vistrel5.ini").c_str(), "w");
+        fputs("[Server]\nKeepLogDay=6\n", f);
+        for (int i = 0; i < 150; ++i) {
+            fprintf(f, "; filler line %d\n", i);
+            fflush(f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        fputs("AccessPermit=10.0.0.1\n", f);
+        fclose(f);
+        done = true;
+    });
+    int admitted = 0;
+    while (!done)
+        admitted += config.ipFilter().IsAllowed("127.0.0.1") ? 1 : 0;
+    writer.join();
+    EXPECT_TRUE(WaitFor([&] { return config.settings()->keepLogDay == 6; }));
+    admitted += config.ipFilter().IsAllowed("127.0.0.1") ? 1 : 0;
+    EXPECT_EQ(admitted, 0);
+    EXPECT_TRUE(config.ipFilter().IsAllowed("10.0.0.1"));
     stop.Set();
 }

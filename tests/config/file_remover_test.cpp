@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/temp_dir.h"
 
@@ -47,4 +48,21 @@ TEST(FileRemover, RemovesByAgeWithPatternRecursionAndFolders) {
     EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.*", 0, false, now - kDay));
     EXPECT_TRUE(Exists(dir / "fresh"));
     EXPECT_TRUE(remover.RemoveOldFiles(dir / "missing", "*.*", 0, false));
+}
+
+TEST(FileRemover, OldLinksAreRemovedThemselvesDanglingOrNot) {
+    vstest::TempDir dir, elsewhere;
+    WriteFile(elsewhere / "target", "x");
+    ASSERT_EQ(symlink((elsewhere / "target").c_str(), (dir / "live").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.path().c_str(), (dir / "folder").c_str()), 0);
+    Vs5Util::CFileRemover remover;
+    EXPECT_TRUE(
+        remover.RemoveOldFiles(dir.path(), "*.*", 1, false, Vs5Platform::FileTimeNow() + 2 * kDay));
+    for (const char* link : {"live", "dangling", "folder"}) {
+        struct stat st {};
+        EXPECT_NE(lstat((dir / link).c_str(), &st), 0) << link;
+    }
+    // What the links pointed to is not touched.
+    EXPECT_TRUE(Exists(elsewhere / "target"));
 }

@@ -40,8 +40,11 @@ TEST(IpFilter, ZeroOctetsAreWildcardsAndBadFormsAreRefused) {
     EXPECT_FALSE(f.IsAllowed("127.0.0.1"));  // an empty list admits nobody
     EXPECT_TRUE(f.AddAddress("192.168.0.0"));
     EXPECT_TRUE(f.AddAddress("10.0.0.5"));
-    EXPECT_TRUE(f.AddAddress("127.1"));  // the short form of 127.0.0.1
-    for (const char* bad : {"255.255.255.255", "localhost", "", "1.2.3.256"})
+    EXPECT_TRUE(f.AddAddress(" 127.0.0.1 "));
+    // Short, octal and hexadecimal forms are not taken: "1" would be 0.0.0.1
+    // and admit every x.x.x.1, "0" would admit everybody.
+    for (const char* bad : {"255.255.255.255", "localhost", "", "1.2.3.256", "1", "0", "127.1",
+                            "010.0.0.1", "0x7f.0.0.1", "1.2.3.4.5"})
         EXPECT_FALSE(f.AddAddress(bad)) << bad;
     ExpectAdmits(f, {"",
                      3,
@@ -71,6 +74,9 @@ TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
     const std::vector<FilterCase> cases = {
         {"", 0, {}, {"127.0.0.1"}},
         {"abc;;localhost;999.1.1.1", 0, {}, {"127.0.0.1"}},
+        {"1", 0, {}, {"127.0.0.1", "10.0.0.1"}},
+        {"0;127.1", 0, {}, {"127.0.0.1", "8.8.8.8"}},
+        {"0.0.0.0", 1, {"127.0.0.1", "8.8.8.8"}, {}},
         {"192.168.0.0;\"10.1.2.3\";bogus", 2, {"192.168.7.9", "10.1.2.3"}, {"10.1.2.4"}},
         // A field of 32 characters or more ends the list; 31 do not.
         {"10.0.0.1;" + std::string(32, '1') + ";127.0.0.1", 1, {"10.0.0.1"}, {"127.0.0.1"}},
@@ -83,6 +89,13 @@ TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
         config.ReadSettings(false);
         ExpectAdmits(config.ipFilter(), c);
     }
+    // Every skipped entry is named in the system log.
+    std::string log = vstest::ReadFile(config.systemLog().CurrentPath());
+    for (const char* entry : {"abc", "localhost", "999.1.1.1", "1", "0", "127.1", "bogus"})
+        EXPECT_NE(log.find(std::string("AccessPermit entry \"") + entry +
+                           "\" is not a dotted IPv4 address; it is skipped.\r\n"),
+                  std::string::npos)
+            << entry;
     // Without the key the default comes back.
     vstest::WriteFile(home / "vistrel5.ini", "[Server]\nPort=1\n");
     config.ReadSettings(false);

@@ -29,11 +29,11 @@ TEST(Settings, DefaultsWithoutAnIniFile) {
 
 TEST(Settings, ValuesAreNormalised) {
     IniFile ini = IniFile::Parse(
-        "[Server]\nPort=85521\nMaxCacheSize=1\nRequestLogging=TRUE\nUseCache=yes\n"
+        "[Server]\nPort=1234\nMaxCacheSize=1\nRequestLogging=TRUE\nUseCache=yes\n"
         "[ImageProcessing]\nImageDefaultTarget=png\nImageJpegTarget=jpg\n"
         "AvailableCommands=Thumb,Resize\nPersistMetadata=True\n");
     Settings s = Settings::Read(ini, nullptr);
-    EXPECT_EQ(s.port, 85521 % 65536);
+    EXPECT_EQ(s.port, 1234);
     EXPECT_EQ(s.maxCacheSize, 4194304);  // floor of 4 MiB
     EXPECT_TRUE(s.requestLogging);       // "true" in any case
     EXPECT_FALSE(s.useCache);            // anything else is false
@@ -87,4 +87,41 @@ TEST(Settings, StartOnlyValuesSurviveAReload) {
     EXPECT_EQ(reloaded.engineWorkprocessCount, 2);
     EXPECT_EQ(reloaded.cachePath, "/a");
     EXPECT_EQ(reloaded.keepLogDay, 6);  // an ordinary key does change
+}
+
+TEST(Settings, ValuesThatCannotBeUsedAreReplacedAndReported) {
+    struct Case {
+        std::string ini;
+        int port, codePage, subFolders;
+        std::string problem;  // expected in the lines for the system log; "" for none
+    } cases[] = {
+        {"Port=65535\nAnsiCodePage=65001\nCacheSubFolders=1024", 65535, 65001, 1024, ""},
+        {"Port=99999", 19985, 1252, 8, "Port=99999 is out of range (1 to 65535); 19985 is used."},
+        {"Port=0", 19985, 1252, 8, "Port=0 is out of range"},
+        {"Port=-1", 19985, 1252, 8, "Port=-1 is out of range"},
+        {"AnsiCodePage=500", 19985, 1252, 8,
+         "AnsiCodePage=500 is not an ASCII-compatible code page; 1252 is used."},
+        {"AnsiCodePage=1200", 19985, 1252, 8, "AnsiCodePage=1200 is not"},
+        {"AnsiCodePage=123456", 19985, 1252, 8, "AnsiCodePage=123456 is not"},
+        {"AnsiCodePage=949", 19985, 949, 8, ""},
+        {"CacheSubFolders=2147483647", 19985, 1252, 1024,
+         "CacheSubFolders=2147483647 is out of range (-2147483648 to 1024); 1024 is used."},
+        {"MaxConnections=0\nMaxBufferedRequests=-5", 19985, 1252, 8, "MaxConnections=0 is out"},
+    };
+    for (const Case& c : cases) {
+        Settings s = Settings::Read(IniFile::Parse("[Server]\n" + c.ini + "\n"), nullptr);
+        EXPECT_EQ(s.port, c.port) << c.ini;
+        EXPECT_EQ(s.ansiCodePage, c.codePage) << c.ini;
+        EXPECT_EQ(s.cacheSubFolders, c.subFolders) << c.ini;
+        std::string lines;
+        for (const std::string& line : s.problems)
+            lines += line;
+        if (c.problem.empty())
+            EXPECT_EQ(lines, "") << c.ini;
+        else
+            EXPECT_NE(lines.find(c.problem), std::string::npos) << c.ini << ": " << lines;
+    }
+    Settings limits = Settings::Read(IniFile::Parse("[Server]\nMaxConnections=0\n"), nullptr);
+    EXPECT_EQ(limits.maxConnections, 4096);
+    EXPECT_EQ(limits.maxBufferedRequests, 512);
 }

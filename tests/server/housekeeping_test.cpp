@@ -91,7 +91,7 @@ TEST(Maintenance, MinuteStepsRunOnTheirMultiples) {
     CountingCache cache;
     Vs5Platform::ManualResetEvent stop, quit;
     std::thread t(MaintenanceThread, StopEvents{stop, quit}, std::ref(folder.config()), &cache,
-                  HousekeepingTimings{.minuteMs = 2});
+                  HousekeepingTimings{.minuteMs = 2}, nullptr);
     WaitUntil([&] { return !vstest::Exists(logs + "old.log"); });
     quit.Set();
     t.join();

@@ -282,8 +282,8 @@ TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
     s.Stop();
     EXPECT_EQ(env.started.load(), 2u);
     EXPECT_EQ(env.stopped.load(), 1u);  // only the started one is stopped
-    EXPECT_TRUE(Contains(s.folder().systemLog(),
-                         "The request from 127.0.0.1 failed: test command failed"));
+    EXPECT_TRUE(
+        Contains(s.folder().systemLog(), "The request from 127.0.0.1 failed: test command failed"));
 }
 
 TEST(Server, NoThreadWithAWorkerStopsTheStart) {
