@@ -48,6 +48,9 @@ class RunningServer:
         (self.home / "vistrel5.ini").write_text(
             "[Server]\nPort=%d\nEngineWorkprocessCount=1\n" % self.port)
         self.out = open(self.home / "out.txt", "wb")
+        self.start()
+
+    def start(self) -> None:
         self.process = subprocess.Popen(
             [str(self.home / "vistrel5"), "-debug"], cwd=self.home,
             stdin=subprocess.PIPE, stdout=self.out, stderr=subprocess.STDOUT)
@@ -65,7 +68,7 @@ class RunningServer:
                 time.sleep(0.05)
         raise RuntimeError("vistrel5 does not listen on %d" % self.port)
 
-    def stop(self) -> None:
+    def terminate(self) -> None:
         self.process.send_signal(signal.SIGTERM)
         try:
             self.process.wait(20)
@@ -73,6 +76,9 @@ class RunningServer:
             self.process.kill()
             self.process.wait()
         self.process.stdin.close()  # type: ignore[union-attr]
+
+    def stop(self) -> None:
+        self.terminate()
         self.out.close()
         shutil.rmtree(self.home, ignore_errors=True)
 
@@ -153,11 +159,21 @@ class ClientTest(unittest.TestCase):
             with self.assertRaises(vistrel.ResultError):
                 other.script("a", "cmd=resize&w=10")
 
-    def test_one_connection_serves_many_calls_and_a_dead_port_is_reported(self) -> None:
+    def test_one_connection_serves_many_calls_and_survives_a_restart(self) -> None:
         client = self.client()
         for _ in range(3):
             client.get(self.source, "cmd=thumb&w=100")
         self.assertEqual(len(client._idle), 1)
+        # The kept connection dies with the server; the next call is sent
+        # again on a fresh one, while a session reports the loss.
+        session = self.client().session()
+        self.addCleanup(session.close)
+        session.blank("x", 8, 8)
+        self.server.terminate()
+        self.server.start()
+        self.assertTrue(Path(client.get(self.source, "cmd=thumb&w=100")).is_file())
+        with self.assertRaises(vistrel.TransportError):
+            session.blank("x", 8, 8)
         dead = vistrel.Client(port=free_port(), timeout=5)
         with self.assertRaises(vistrel.TransportError):
             dead.get(self.source, "cmd=thumb&w=100")
