@@ -211,4 +211,18 @@ void RevertToSelf() {
     tSaved.active = false;
 }
 
+OwnIdentityScope::OwnIdentityScope() : impersonating_(tSaved.active) {
+    if (!impersonating_)
+        return;
+    saved_.uid = static_cast<uid_t>(CallSetFsuid(static_cast<uid_t>(-1)));
+    saved_.gid = static_cast<gid_t>(CallSetFsgid(static_cast<gid_t>(-1)));
+    saved_.groups = ThreadGroups();
+    RevertToSelf();
+}
+
+OwnIdentityScope::~OwnIdentityScope() {
+    if (impersonating_)
+        ImpersonateLoggedOnUser(saved_);
+}
+
 }  // namespace Vs5Platform

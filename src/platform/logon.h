@@ -31,6 +31,22 @@ int LogonUser(const std::string& user, const std::string& password, LogonToken& 
 // lacks CAP_SETUID / CAP_SETGID); the thread is then itself again.
 bool ImpersonateLoggedOnUser(const LogonToken& token);
 
+// Gives the calling thread its own identity for the life of the scope, and
+// the identity it had (impersonated or not) back at its end. A process
+// started by an impersonating thread would otherwise keep the account's
+// groups for its whole life.
+class OwnIdentityScope {
+public:
+    OwnIdentityScope();
+    ~OwnIdentityScope();
+    OwnIdentityScope(const OwnIdentityScope&) = delete;
+    OwnIdentityScope& operator=(const OwnIdentityScope&) = delete;
+
+private:
+    bool impersonating_ = false;
+    LogonToken saved_;
+};
+
 // Gives the calling thread the identity it had before its first
 // impersonation back. Does nothing when the thread does not impersonate.
 void RevertToSelf();

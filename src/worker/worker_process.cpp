@@ -11,6 +11,7 @@
 
 #include "config/configuration.h"
 #include "image/bitmap.h"
+#include "platform/logon.h"
 #include "platform/module.h"
 #include "platform/process.h"
 #include "worker/pipe_io.h"
@@ -46,6 +47,7 @@ bool CWorkerProcess::Start() {
     // The worker decodes hostile images: it gets the pixel limit in force now.
     const std::string maxPixels = std::to_string(config_.settings()->maxImagePixels);
     int error = 0;
+    Vs5Platform::OwnIdentityScope ownIdentity;  // a replacement may start mid-impersonation
     pid_ = Vs5Platform::SpawnProcess({program_, name, "--max-pixels", maxPixels},
                                      config_.tempFolder(), error);
     if (pid_ < 0) {

@@ -18,16 +18,13 @@
 #include "commands/test_account.h"
 #include "server/test_folder.h"
 #include "support/text_count.h"
+#include "worker/worker_process.h"
 
 using Vs4Command::CImpersonation;
 using Vs4Command::LogonTokenCache;
 using vstest::CountOf;
 
 namespace {
-
-bool Run(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
 
 // The calling thread's file-system user id and groups, as the kernel reports them.
 std::string ThreadStatus(const std::string& field) {
@@ -149,6 +146,18 @@ TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
         // Again, now from the cached token; this time the scope's end reverts.
         ASSERT_TRUE(scope.Impersonate(folder.config(), drop_ + "/b.jpg"));
         EXPECT_FALSE(CanOpen(secret_));
+        // A worker started meanwhile (a replacement) gets the service's
+        // groups, and the thread goes on as the account.
+        Vs5Worker::CWorkerProcess worker(folder.config(), VS_BIN_DIR "/vistrelremt");
+        ASSERT_TRUE(worker.Start());
+        std::ifstream status("/proc/" + std::to_string(worker.pid()) + "/status");
+        std::string line, workerGroups;
+        while (std::getline(status, line))
+            if (line.rfind("Groups:", 0) == 0)
+                workerGroups = line.substr(7);
+        EXPECT_EQ(workerGroups, groupsBefore);
+        EXPECT_FALSE(CanOpen(secret_));
+        worker.Stop();
     }
     EXPECT_TRUE(CanOpen(secret_));
     EXPECT_EQ(FsUid(), 0u);
