@@ -9,6 +9,7 @@
 #include "cache/result_cache.h"
 #include "commands/impersonation.h"
 #include "config/configuration.h"
+#include "config/metrics.h"
 #include "photocmd/classify.h"
 #include "photocmd/param_readers.h"
 #include "photocmd/result_codes.h"
@@ -163,8 +164,10 @@ void CVs4CmdGet::Execute(Vs5Server::RequestContext& context, const uint8_t* fram
         result = kResultSourceMissing;
     } else if (settings->useCache && services_.cache.Lookup(key, resultPath)) {
         cacheHit = 1;
+        ++Metrics::Instance().cacheHits;
     } else {
         fresh = true;
+        ++Metrics::Instance().cacheMisses;
         result = MakeResult(services_, *settings, r, context, user, password, resultPath);
     }
     impersonation.Revert();

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "config/configuration.h"
+#include "config/metrics.h"
 #include "photocmd/param_readers.h"
 #include "platform/process.h"
 
@@ -111,6 +112,7 @@ bool CaptureWebPage(Configuration& config, const CaptureRequest& request,
 
     bool captured = false;
     int spawnError = 0;
+    ++Metrics::Instance().captures;
     const pid_t pid = Vs5Platform::SpawnProcess(argv, config.tempFolder(), spawnError);
     if (pid < 0) {
         error = "App run error: " + std::to_string(spawnError);
@@ -129,6 +131,8 @@ bool CaptureWebPage(Configuration& config, const CaptureRequest& request,
         }
     }
     unlink(pngPath.c_str());
+    if (!captured)
+        ++Metrics::Instance().captureFailures;
     return captured;
 }
 

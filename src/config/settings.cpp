@@ -114,6 +114,7 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
         ReadBounded(ini, server, "MaxBufferedRequests", 512, 1, INT_MAX, 512, s.problems);
     s.maxConnections =
         ReadBounded(ini, server, "MaxConnections", 4096, 1, INT_MAX, 4096, s.problems);
+    s.metricsPort = ReadBounded(ini, server, "MetricsPort", 0, 0, 65535, 0, s.problems);
 
     const char* image = "ImageProcessing";
     s.imageDefaultTarget = ini.GetString(image, "ImageDefaultTarget", "jpg", 16);
@@ -141,6 +142,7 @@ Settings Settings::Read(const IniFile& ini, const Settings* previous) {
         s.engineWorkprocessCount = previous->engineWorkprocessCount;
         s.cachePath = previous->cachePath;
         s.cacheSubFolders = previous->cacheSubFolders;
+        s.metricsPort = previous->metricsPort;
     }
     return s;
 }

@@ -52,6 +52,9 @@ struct Settings {
     int maxBufferedRequests = 512;
     // Connections open at one time; a client beyond it is closed at once.
     int maxConnections = 4096;
+    // Port of the HTTP metrics and health endpoint on 127.0.0.1; 0 = off
+    // (start only).
+    int metricsPort = 0;
 
     // [ImageProcessing]
     std::string imageDefaultTarget = "jpg";

@@ -5,6 +5,7 @@
 #include "commands/io_thread_resources.h"
 #include "commands/register_commands.h"
 #include "config/configuration.h"
+#include "config/metrics.h"
 #include "host/service_install.h"
 #include "image/bitmap.h"
 #include "image/graphics.h"
@@ -43,6 +44,14 @@ void CVs5NtService::Start(int, char**) {
 
     // 3. The result cache, with the index the last stop saved.
     ResultCache::Instance().LoadIndex(config.cacheFolder());
+    Metrics::Instance().SetGauge("vistrel_cache_entries", "Results in the cache.", [] {
+        ResultCache* cache = ResultCache::ExistingInstance();
+        return cache ? double(cache->EntryCount()) : 0.0;
+    });
+    Metrics::Instance().SetGauge("vistrel_cache_bytes", "Bytes of the results in the cache.", [] {
+        ResultCache* cache = ResultCache::ExistingInstance();
+        return cache ? double(cache->TotalBytes()) : 0.0;
+    });
 
     // 4. The command-file store and the logon-token cache.
     Vs4Command::CommandFileStore::Instance();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/configuration.h"
+#include "config/metrics.h"
 #include "platform/codepage.h"
 #include "platform/signal_stack.h"
 #include "server/command_registry.h"
@@ -67,6 +68,7 @@ bool CAsioVs5Server::Start(const Vs5Platform::ManualResetEvent& stop) {
             Stop();
             return false;
         }
+        StartMetrics(count);
         StopEvents events{stop, quit_};
         maintenance_ = std::thread(MaintenanceThread, events, std::ref(config_), cache_, timings_,
                                    &limits_.rejections);
@@ -189,6 +191,24 @@ void CAsioVs5Server::RunIoThreads(int count) {
         t.join();
 }
 
+// Healthy means every I/O thread has its worker connected; without worker
+// processes (a server with its own verb table) there is nothing to lose.
+void CAsioVs5Server::StartMetrics(int ioThreads) {
+    const int port = config_.settings()->metricsPort;
+    if (port <= 0)
+        return;
+    Metrics::Instance().SetGauge("vistrel_open_connections", "Client connections open now.",
+                                 [this] { return double(limits_.openConnections.load()); });
+    const bool withWorkers = ioEnvironment_ != nullptr;
+    auto healthy = [withWorkers, ioThreads] {
+        return !withWorkers || Metrics::Instance().workersAlive.load() >= ioThreads;
+    };
+    std::string error;
+    if (!metrics_.Start(static_cast<uint16_t>(port), healthy, error))
+        config_.systemLog().WriteLine("The metrics endpoint on port %d is off: %s\r\n", port,
+                                      error.c_str());
+}
+
 void CAsioVs5Server::ReportThreadStart(bool serving) {
     std::lock_guard<std::mutex> guard(startLock_);
     ++reported_;
@@ -238,6 +258,8 @@ void CAsioVs5Server::IoThreadMain(int index) {
 void CAsioVs5Server::Stop() {
     if (stop_ == nullptr)
         return;
+    metrics_.Stop();
+    Metrics::Instance().RemoveGauge("vistrel_open_connections");
     quit_.Set();
     work_.reset();
     io_.stop();

@@ -19,6 +19,7 @@
 #include "server/connection_limits.h"
 #include "server/housekeeping.h"
 #include "server/io_thread.h"
+#include "server/metrics_http.h"
 
 class Configuration;
 
@@ -65,6 +66,8 @@ public:
     bool workersFailed() const { return workersFailed_; }
     // I/O threads that serve requests (those whose worker started).
     int servingThreads() const;
+    // The port of the metrics endpoint, 0 when it is off.
+    uint16_t metricsPort() const { return metrics_.port(); }
 
 private:
     void Listen();
@@ -76,6 +79,7 @@ private:
     void RunIoThreads(int count);
     void IoThreadMain(int index);
     void ReportThreadStart(bool serving);
+    void StartMetrics(int ioThreads);
     int WaitForThreadStarts(int count);
 
     Configuration& config_;
@@ -105,6 +109,7 @@ private:
     int reported_ = 0;  // I/O threads that have tried to start their worker
     int serving_ = 0;   // ... and succeeded
     bool workersFailed_ = false;
+    MetricsHttpServer metrics_;
 
     const Vs5Platform::ManualResetEvent* stop_ = nullptr;
     Vs5Platform::ManualResetEvent quit_;  // ends the housekeeping threads at Stop

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "config/metrics.h"
+#include "platform/event.h"
 #include "platform/text.h"
 #include "server/frame.h"
 
@@ -57,13 +59,17 @@ std::vector<std::string> CommandRegistry::verbs() const {
 
 void CommandRegistry::Dispatch(RequestContext& context, const uint8_t* frame, size_t length,
                                ResponseBuffer& response) const {
-    Vs4Command::CVs4Command* command =
-        length >= kRequestHeaderSize ? Find(DecodeRequestHeader(frame).verb) : nullptr;
-    if (command == nullptr) {
+    const uint32_t start = Vs5Platform::TickCount();
+    std::u16string verb = length >= kRequestHeaderSize ? DecodeRequestHeader(frame).verb : u"";
+    Vs4Command::CVs4Command* command = Find(verb);
+    if (command == nullptr)
         response.SetHeaderOnly(kStatusUnknownVerb);
-        return;
-    }
-    command->Execute(context, frame, length, response);
+    else
+        command->Execute(context, frame, length, response);
+    // Unknown verbs share one label, so a client cannot grow the figures.
+    uint32_t status = response.length() >= kResponseHeaderSize ? ReadU32(response.data() + 4) : 0;
+    Metrics::Instance().CountRequest(command ? Vs5Platform::Utf16ToUtf8(verb) : "other", status,
+                                     Vs5Platform::TickCount() - start);
 }
 
 }  // namespace Vs5Server

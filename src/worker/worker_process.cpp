@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "config/configuration.h"
+#include "config/metrics.h"
 #include "image/bitmap.h"
 #include "platform/logon.h"
 #include "platform/module.h"
@@ -64,6 +65,7 @@ bool CWorkerProcess::Start() {
         return false;
     }
     started_ = true;
+    ++Metrics::Instance().workerStarts;
     return true;
 }
 
@@ -86,6 +88,7 @@ bool CWorkerProcess::Connect(const std::string& socketPath) {
             if (fd >= 0 &&
                 connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
                 fd_ = fd;
+                ++Metrics::Instance().workersAlive;
                 return true;
             }
             if (fd >= 0)
@@ -107,12 +110,15 @@ bool CWorkerProcess::Connect(const std::string& socketPath) {
 }
 
 void CWorkerProcess::Close() {
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
         close(fd_);
+        --Metrics::Instance().workersAlive;
+    }
     fd_ = -1;
 }
 
 void CWorkerProcess::Replace() {
+    ++Metrics::Instance().workerReplacements;
     Close();
     if (pid_ > 0)
         Vs5Platform::KillProcess(pid_);
