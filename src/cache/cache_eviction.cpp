@@ -4,6 +4,7 @@
 #include <cinttypes>
 
 #include "cache/result_cache.h"
+#include "config/metrics.h"
 #include "platform/event.h"
 
 namespace {
@@ -37,6 +38,7 @@ void ResultCache::Invalidate() {
 
     tick = Vs5Platform::TickCount();
     int removed = EvictOldest(records, totalBytes_.load() - limit, upgradable);
+    Metrics::Instance().cacheEvictions += static_cast<uint64_t>(removed > 0 ? removed : 0);
     records.clear();
     upgradable.unlock();
     log_.WriteLine("cache invalidated: %d files added: %dms\r\n", removed, ElapsedMs(tick));

@@ -74,6 +74,8 @@ std::string Metrics::Render() const {
     }
     Counter(out, "vistrel_cache_hits_total", "GET requests answered from the cache.", cacheHits);
     Counter(out, "vistrel_cache_misses_total", "GET requests that made their result.", cacheMisses);
+    Counter(out, "vistrel_cache_evictions_total", "Results evicted to keep the cache's size.",
+            cacheEvictions);
     Counter(out, "vistrel_worker_starts_total", "Worker processes started.", workerStarts);
     Counter(out, "vistrel_worker_restarts_total",
             "Workers replaced after a step failed for want of an answer.", workerReplacements);

@@ -23,6 +23,7 @@ public:
 
     std::atomic<uint64_t> cacheHits{0};
     std::atomic<uint64_t> cacheMisses{0};
+    std::atomic<uint64_t> cacheEvictions{0};      // entries evicted to keep the size limit
     std::atomic<uint64_t> workerStarts{0};        // every start, replacements included
     std::atomic<uint64_t> workerReplacements{0};  // starts after a failed step
     std::atomic<uint64_t> captures{0};
