@@ -1,10 +1,13 @@
 // Loading and saving the cache's index files.
 #include <unistd.h>
+#include <filesystem>
+#include <set>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +64,7 @@ int ResultCache::LoadIndex(const std::string& folder) {
 
     std::string text;
     const bool haveIndex = ReadWholeFile(Vs5Platform::JoinPath(folder, kIndexName), text);
+    bool loadedIndex = false;
     int outside = 0;
     if (haveIndex) {
         std::vector<IndexRecord> records = ParseIndexText(text);
@@ -68,6 +72,7 @@ int ResultCache::LoadIndex(const std::string& folder) {
             records, [&](const IndexRecord& r) { return !IsBelowFolder(folder, r.path); }));
         LoadEntries(records, loadTime);
         log_.WriteLine("cache index loaded: %d\r\n", static_cast<int>(EntryCount()));
+        loadedIndex = true;
     } else {
         // Result files without an index can never be found again: start
         // afresh, keeping the sub-folders.
@@ -84,7 +89,44 @@ int ResultCache::LoadIndex(const std::string& folder) {
     }
     if (outside > 0)
         log_.WriteLine("cache index ignores %d paths outside the cache folder\r\n", outside);
+    if (loadedIndex)
+        QueueUnlistedResults(folder);
     return haveIndex ? 1 : 0;
+}
+
+// Result files that neither an entry nor the deletion list names were written
+// after the last save of the index by a server that did not stop cleanly (or
+// hold a comma and were never written to it). Nothing can find them again
+// and they would never count towards the size limit, so they are deleted.
+// Only result names ("{uuid}.ext") in the numbered sub-folders are touched.
+void ResultCache::QueueUnlistedResults(const std::string& folder) {
+    std::set<std::string> known;
+    {
+        boost::shared_lock<boost::upgrade_mutex> shared(lock_);
+        for (const auto& [key, entry] : entries_)
+            known.insert(entry.path);
+    }
+    for (std::string& path : danglingFiles_.Snapshot())
+        known.insert(std::move(path));
+    int queued = 0;
+    std::error_code ec;
+    for (const auto& sub : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string subName = sub.path().filename().string();
+        if (!sub.is_directory(ec) || subName.rfind("cache", 0) != 0)
+            continue;
+        for (const auto& file : std::filesystem::directory_iterator(sub.path(), ec)) {
+            const std::string name = file.path().filename().string();
+            const std::string path =
+                Vs5Platform::JoinPath(Vs5Platform::JoinPath(folder, subName), name);
+            if (name.empty() || name[0] != '{' || !file.is_regular_file(ec) || known.count(path))
+                continue;
+            danglingFiles_.Push(path);
+            ++queued;
+        }
+    }
+    if (queued > 0)
+        log_.WriteLine("cache index lists no entry for %d result files; they are deleted\r\n",
+                       queued);
 }
 
 void ResultCache::LoadEntries(const std::vector<IndexRecord>& records, double loadTime) {

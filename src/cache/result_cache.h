@@ -123,6 +123,7 @@ private:
     double Now() const;
     void DropStaleEntry(const std::string& key, const std::string& path);
     void LoadEntries(const std::vector<IndexRecord>& records, double loadTime);
+    void QueueUnlistedResults(const std::string& folder);
     struct IndexText {
         std::string text;  // the whole index.dat
         size_t entries = 0;

@@ -36,6 +36,7 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
     EXPECT_TRUE(cache_->Lookup("3:comma", found));
 
     // A restart: a new cache on the same folder, a later clock.
+    MakeFile(CachePath("cache0001/notes.txt"), 3);
     cache_.reset();
     AdvanceSeconds(60);
     cache_ = MakeCache();
@@ -52,7 +53,10 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueue) {
         EXPECT_EQ(entry->lastAccess, NowDate());  // last access is the load time
     }
     EXPECT_TRUE(cache_->Lookup("222:b", found));
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{gone1, gone2}));
+    // After the deletion list, the result files no entry names: here the one
+    // with a comma; a file that is not a result is left alone.
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{gone1, gone2, comma}));
+    EXPECT_EQ(LogCount("cache index lists no entry for 1 result files; they are deleted\r\n"), 1U);
 
     // With the queue empty at the next stop, the old deletion list goes.
     std::string queued;
@@ -73,9 +77,10 @@ TEST_F(CacheIndexTest, LoadsASignatureOnlyIndexAndAShortDeletionList) {
     EXPECT_EQ(cache_->LoadIndex(cacheFolder()), 1);
     EXPECT_EQ(cache_->EntryCount(), 0U);
     EXPECT_EQ(LogCount("cache index loaded: 0\r\n"), 1U);
-    EXPECT_TRUE(Exists(kept));  // an index exists, so nothing is cleared
-    // The last line was cut short: that path is lost.
-    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{d1, d2}));
+    EXPECT_TRUE(Exists(kept));  // an index exists, so the folder is not cleared at once
+    // The last line was cut short: that path is lost. The result file no
+    // entry names follows the deletion list to the file remover.
+    EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{d1, d2, kept}));
 }
 
 TEST_F(CacheIndexTest, MissingIndexEmptiesTheFolderButKeepsSubFolders) {
