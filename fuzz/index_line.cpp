@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cache/index_format.h"
 #include "fuzz_support.h"
@@ -15,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& path : ParseQueueText(text)) {
         VsFuzz::Check(!path.empty(), "queued paths are not empty");
         if (std::optional<std::string> line = FormatQueueLine(path))
-            VsFuzz::Check(ParseQueueText(*line).size() == 1, "queue line reads back");
+            VsFuzz::Check(ParseQueueText(std::string(kIndexSignature) + *line) ==
+                              std::vector<std::string>{path},
+                          "queue line reads back");
     }
     std::optional<IndexRecord> record = ParseIndexLine(text);
     if (!record)
