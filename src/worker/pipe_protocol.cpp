@@ -60,10 +60,11 @@ public:
         memcpy(&v, &bits, 4);
         return v;
     }
-    // Up to the NUL, or the whole field when it has none.
+    // Up to the NUL. A field without one ends where the writer puts its NUL
+    // (the last unit), so a text read never holds more than a writer can send.
     std::string Text(size_t at, size_t units) const {
         std::u16string wide;
-        for (size_t i = 0; i < units; ++i) {
+        for (size_t i = 0; i + 1 < units; ++i) {
             char16_t unit = char16_t(p_[at + 2 * i] | p_[at + 2 * i + 1] << 8);
             if (unit == 0)
                 break;

@@ -153,6 +153,12 @@ TEST(PipeProtocol, TextsAreCutToTheirFieldsAndFlipsSendOneStepPerAxis) {
     for (int i = 0; i < 40; ++i)
         emoji += "\xF0\x9F\x98\x80";
     EXPECT_EQ(DecodeHeader(EncodeHeader(kResize, emoji).data()).layer, emoji.substr(0, 32 * 4));
+    // A field without its NUL reads as far as a writer could have written:
+    // the last unit is the NUL's place.
+    std::vector<uint8_t> header(kHeaderSize, 'x');
+    for (size_t i = 5; i < header.size(); i += 2)
+        header[i] = 0;
+    EXPECT_EQ(DecodeHeader(header.data()).layer, std::string(64, 'x'));
 
     EXPECT_TRUE(EncodeOperation(FlipOp{false, false}).empty());
     auto both = EncodeOperation(FlipOp{true, true});
