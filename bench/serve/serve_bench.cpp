@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     const std::string bin = Vs5Platform::ModuleFolder();
     Tools(bin, photos);
     Serve(bin, photos);
-    Memory(bin, photos[1], soak);
+    Memory(bin, photos[0], soak);
     fs::remove_all(kWork);
     return 0;
 }
