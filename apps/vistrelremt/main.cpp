@@ -61,11 +61,15 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "--max-pixels") == 0)
             Vs4Image::SetMaxImagePixels(strtoll(argv[i + 1], nullptr, 10));
 
-    // Pixel buffers are large and short-lived: served from their own mappings
-    // they go back to the system when freed, so a worker that has decoded one
-    // huge photo does not keep its size for the rest of its life.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+    // Buffers of 32 MB and more (the pixels of large photos) come from their
+    // own mappings and go back to the system when freed, so a worker that has
+    // decoded one huge photo does not keep its size for the rest of its life.
+    // A fixed threshold also stops glibc from raising it after such a buffer
+    // is freed, and with it the trim threshold: that one is set too, or every
+    // freed message buffer would be handed back and faulted in again for the
+    // next message (ten times slower transfers).
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 
     // The socket is created with mode 0600: only the server's account may connect.
     umask(077);
