@@ -29,6 +29,13 @@ struct PropertyItem {
     std::vector<uint8_t> value;  // its size is the item's length in bytes
 };
 
+// The size Resize makes of a `fullWidth` x `fullHeight` image when asked for
+// width x height: a 0 side follows from the other (at least one pixel), and
+// no-enlarge caps the given side at the current one when the other is 0.
+// False when neither side is given.
+bool ResizeTargetSize(int64_t fullWidth, int64_t fullHeight, int width, int height, bool noEnlarge,
+                      int64_t& w, int64_t& h);
+
 class CBaseImage {
 public:
     static constexpr uint32_t kKeepPristine = 1;

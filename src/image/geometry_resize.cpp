@@ -9,24 +9,33 @@
 
 namespace Vs4Image {
 
+bool ResizeTargetSize(int64_t fullWidth, int64_t fullHeight, int width, int height, bool noEnlarge,
+                      int64_t& w, int64_t& h) {
+    if (width < 1 && height < 1)
+        return false;
+    w = width;
+    h = height;
+    // A derived side is at least one pixel: a sliver of a very long image
+    // scaled down stays a one-pixel line instead of failing.
+    if (h == 0) {
+        if (noEnlarge)
+            w = std::min(w, fullWidth);
+        h = std::max<int64_t>(1, fullHeight * w / fullWidth);
+    } else if (w == 0) {
+        if (noEnlarge)
+            h = std::min(h, fullHeight);
+        w = std::max<int64_t>(1, fullWidth * h / fullHeight);
+    }
+    return true;
+}
+
 Status CBaseImage::Resize(int width, int height, uint32_t interpolationMode, bool noEnlarge) {
     if (width < 1 && height < 1)
         return InvalidParameter;
     if (!HasBitmap())
         return WrongState;
-    const int64_t W = this->width(), H = this->height();
-    int64_t w = width, h = height;
-    // A derived side is at least one pixel: a sliver of a very long image
-    // scaled down stays a one-pixel line instead of failing.
-    if (h == 0) {
-        if (noEnlarge)
-            w = std::min(w, W);
-        h = std::max<int64_t>(1, H * w / W);
-    } else if (w == 0) {
-        if (noEnlarge)
-            h = std::min(h, H);
-        w = std::max<int64_t>(1, W * h / H);
-    }
+    int64_t w = 0, h = 0;
+    ResizeTargetSize(this->width(), this->height(), width, height, noEnlarge, w, h);
     if (w < 1 || h < 1)
         return InvalidParameter;
     if (w > Bitmap::kMaxSide || h > Bitmap::kMaxSide)
