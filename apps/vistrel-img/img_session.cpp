@@ -97,8 +97,7 @@ int ImgSession::RunCommand(const std::string& text) {
 int ImgSession::Save(const std::string& output) {
     if (Vs4Image::Status s = source_.Realize(image_, nullptr); s != Vs4Image::Ok)
         return Vs4Command::ResultFromStatus(s);
-    int quality = settings_.imageJpegQuality;
-    quality = quality < 0 ? 0 : quality > 100 ? 100 : quality;
-    return Vs4Command::ResultFromStatus(image_.SaveToFile(
-        output, static_cast<uint32_t>(quality), static_cast<uint32_t>(settings_.persistMetadata)));
+    return Vs4Command::ResultFromStatus(
+        image_.SaveToFile(output, JpegQuality(settings_.imageJpegQuality),
+                          static_cast<uint32_t>(settings_.persistMetadata)));
 }

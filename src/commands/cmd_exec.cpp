@@ -12,8 +12,6 @@
 #include "photocmd/param_readers.h"
 #include "photocmd/result_codes.h"
 #include "platform/event.h"
-#include "platform/text.h"
-#include "server/frame.h"
 #include "server/response_builders.h"
 #include "worker/run_command.h"
 
@@ -34,15 +32,10 @@ struct ExecRun {
     bool answered = false;  // an output or metric line has built the response
 };
 
-uint32_t Quality(const ParamMap& line, const Settings& settings) {
-    int q = GetInt(line, "quality", settings.imageJpegQuality);
-    return static_cast<uint32_t>(q < 0 ? 0 : q > 100 ? 100 : q);
-}
-
 // The output line: a path makes the worker write the file under the account
 // configured for that path; without one the encoded bytes are the answer.
 int Encode(ExecRun& run, const ParamMap& line) {
-    const uint32_t quality = Quality(line, run.settings);
+    const uint32_t quality = JpegQuality(GetInt(line, "quality", run.settings.imageJpegQuality));
     const bool keep = run.settings.persistMetadata != 0;
     std::string path = GetString(line, "path");
     uint32_t status = 0;
@@ -64,10 +57,8 @@ int Encode(ExecRun& run, const ParamMap& line) {
 }
 
 void AnswerSize(ExecRun& run) {
-    uint8_t size[8];
-    Vs5Server::WriteU32(size, static_cast<uint32_t>(run.link.width()));
-    Vs5Server::WriteU32(size + 4, static_cast<uint32_t>(run.link.height()));
-    Vs5Server::BuildTypedBinaryResponse(run.response, 0, size, sizeof size);
+    Vs5Server::BuildSizeResponse(run.response, static_cast<uint32_t>(run.link.width()),
+                                 static_cast<uint32_t>(run.link.height()));
     run.answered = true;
 }
 

@@ -148,10 +148,8 @@ int Exec2Call::ElapsedMs() const {
 }
 
 void AnswerSize(Vs5Server::ResponseBuffer& response, const CBaseImage& image) {
-    uint8_t size[8];
-    Vs5Server::WriteU32(size, static_cast<uint32_t>(image.width()));
-    Vs5Server::WriteU32(size + 4, static_cast<uint32_t>(image.height()));
-    Vs5Server::BuildTypedBinaryResponse(response, Vs5Server::kStatusSuccess, size, sizeof size);
+    Vs5Server::BuildSizeResponse(response, static_cast<uint32_t>(image.width()),
+                                 static_cast<uint32_t>(image.height()));
 }
 
 void CVs5CmdExec2::Execute(Vs5Server::RequestContext& context, const uint8_t* frame, size_t length,

@@ -88,11 +88,6 @@ int RunPart(Vs5Worker::WorkerLink& link, const CommandPart& part, const Settings
     return Vs5Worker::RunCommand(link, part.params, settings, folders);
 }
 
-uint32_t JpegQuality(const Settings& settings) {
-    int q = settings.imageJpegQuality;
-    return static_cast<uint32_t>(q < 0 ? 0 : q > 100 ? 100 : q);
-}
-
 // Steps 7 to 9: load, run the default and then the request command (the
 // latter runs even when the former failed, and its code wins), save.
 int MakeResult(const CommandServices& services, const Settings& settings, const GetRequest& r,
@@ -111,8 +106,8 @@ int MakeResult(const CommandServices& services, const Settings& settings, const 
     if (result != kResultOk)
         return result;
     services.cache.MakeResultPath(r.source, settings.useCache, resultPath);
-    status =
-        link.SaveFile({resultPath, JpegQuality(settings), settings.persistMetadata != 0, "", ""});
+    status = link.SaveFile({resultPath, JpegQuality(settings.imageJpegQuality),
+                            settings.persistMetadata != 0, "", ""});
     return ResultFromStatus(static_cast<int>(status));
 }
 

@@ -1,7 +1,6 @@
 // Kind 4 of EXEC2: a script of photo-command lines run on one named image in
 // this process, ending either after its last line with the image's size or at
 // an "encode" line with the encoded image.
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,8 +29,7 @@ constexpr size_t kMaxLogTextUnits = 256;
 // line's `path` under the account configured for that path and the path in
 // the answer. Returns the result code; a failure is answered here too.
 int EncodeLine(Exec2Call& call, CBaseImage& image, const ParamMap& line, const Settings& s) {
-    const uint32_t quality =
-        static_cast<uint32_t>(std::clamp(GetInt(line, "quality", s.imageJpegQuality), 0, 100));
+    const uint32_t quality = JpegQuality(GetInt(line, "quality", s.imageJpegQuality));
     const uint32_t keepMetadata = GetBool(line, "metadata", s.persistMetadata != 0) ? 1 : 0;
     int result;
     if (!line.Has("path")) {

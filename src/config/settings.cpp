@@ -81,6 +81,10 @@ int ReadCodePage(const IniFile& ini, std::vector<std::string>& problems) {
 
 }  // namespace
 
+uint32_t JpegQuality(int quality) {
+    return static_cast<uint32_t>(std::clamp(quality, 0, 100));
+}
+
 std::string NormaliseAvailableCommands(const std::string& value) {
     std::string lower = AsciiLower(value);
     return lower == "*" ? lower : "," + lower;

@@ -92,5 +92,8 @@ struct Settings {
     bool IsCommandAvailable(const std::string& cmd) const;
 };
 
+// A JPEG quality as the encoders take it: cut to 0..100.
+uint32_t JpegQuality(int quality);
+
 // "Thumb,Resize" -> ",thumb,resize"; "*" stays "*".
 std::string NormaliseAvailableCommands(const std::string& value);

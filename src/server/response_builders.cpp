@@ -62,4 +62,11 @@ void BuildTypedBinaryResponse(ResponseBuffer& out, uint32_t status, const uint8_
         memcpy(frame + kResponseHeaderSize + 6, data, length);
 }
 
+void BuildSizeResponse(ResponseBuffer& out, uint32_t width, uint32_t height) {
+    uint8_t size[8];
+    WriteU32(size, width);
+    WriteU32(size + 4, height);
+    BuildTypedBinaryResponse(out, kStatusSuccess, size, sizeof size);
+}
+
 }  // namespace Vs5Server

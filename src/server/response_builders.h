@@ -32,4 +32,7 @@ void BuildTypedTextResponse(ResponseBuffer& out, std::string_view text);
 void BuildTypedBinaryResponse(ResponseBuffer& out, uint32_t status, const uint8_t* data,
                               uint32_t length);
 
+// A size answer: typed binary with two u32, width and height; status 0.
+void BuildSizeResponse(ResponseBuffer& out, uint32_t width, uint32_t height);
+
 }  // namespace Vs5Server
