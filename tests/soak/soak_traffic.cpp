@@ -1,328 +1,419 @@
-#include "soak/soak_traffic.h"
+// The soak's pictures and clients. Each client keeps one connection and sends
+// a random mix of GET (new and repeated results, missing sources, hostile
+// files), EXEC from image bytes, EXEC2 sessions and malformed frames, and
+// checks every answer it gets.
+#include <zlib.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <random>
 
 #include "client/connection.h"
 #include "client/verb_requests.h"
+#include "soak/soak.h"
+#include "support/temp_dir.h"
 
 namespace Soak {
 
+namespace fs = std::filesystem;
 using VsClient::Exec2Kind;
-using VsClient::ExecSource;
 using VsClient::Response;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+void PutBigEndian(Bytes& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+// A well-formed PNG announcing side x side pixels with a few bytes of image
+// data: it must be refused before the memory is taken.
+Bytes HugePng(uint32_t side) {
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    auto chunk = [&](const char* type, const Bytes& data) {
+        PutBigEndian(png, static_cast<uint32_t>(data.size()));
+        const size_t start = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        PutBigEndian(png, static_cast<uint32_t>(crc32(0, &png[start], png.size() - start)));
+    };
+    Bytes header;
+    PutBigEndian(header, side);
+    PutBigEndian(header, side);
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", header);
+    chunk("IDAT", {0x78, 0x9C, 0x63, 0x60, 0x00, 0x00, 0x00, 0x02, 0x00, 0x01});
+    chunk("IEND", {});
+    return png;
+}
+
+// The JPEG with its frame header announcing 60000 x 60000 pixels.
+Bytes HugeJpeg(Bytes jpeg) {
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = 0xEA, jpeg[i + 6] = 0x60, jpeg[i + 7] = 0xEA, jpeg[i + 8] = 0x60;
+            break;
+        }
+    return jpeg;
+}
+
+// A 24-bit BMP header for 60000 x 60000 followed by a few pixels.
+Bytes HugeBmp() {
+    Bytes bmp(54 + 64, 0);
+    for (auto [at, value] : {std::pair{2, 118}, {10, 54}, {14, 40}, {18, 60000}, {22, 60000}})
+        for (int k = 0; k < 4; ++k)
+            bmp[at + k] = static_cast<uint8_t>(value >> (8 * k));
+    bmp[0] = 'B', bmp[1] = 'M', bmp[26] = 1, bmp[28] = 24;
+    return bmp;
+}
+
+void Add(std::vector<SoakImage>& to, const std::string& path, const Bytes& bytes, bool mustFail) {
+    vstest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+    to.push_back({path, bytes, mustFail});
+}
+
+// Cut short, scribbled over, random bytes, nothing, and headers announcing
+// enormous images.
+void MakeHostile(const std::string& folder, ImageSet& set) {
+    std::mt19937 random(14);
+    for (const SoakImage& photo : std::vector<SoakImage>(set.photos)) {
+        const std::string stem = folder + "/" + fs::path(photo.path).stem().string();
+        const std::string ext = fs::path(photo.path).extension().string();
+        const Bytes& b = photo.bytes;
+        if (ext == ".jpg" || ext == ".png") {
+            Add(set.hostile, stem + "-third" + ext, Bytes(b.begin(), b.begin() + b.size() / 3),
+                true);
+            Add(set.hostile, stem + "-header" + ext, Bytes(b.begin(), b.begin() + 100), true);
+        }
+        Bytes scribbled = b;
+        for (int i = 0; i < 256; ++i)
+            scribbled[32 + random() % (b.size() - 32)] = static_cast<uint8_t>(random());
+        Add(set.hostile, stem + "-scribbled" + ext, scribbled, false);
+        Add(set.hostile, stem + "-most" + ext, Bytes(b.begin(), b.begin() + b.size() * 9 / 10),
+            false);
+    }
+    Bytes noise(4096);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    Add(set.hostile, folder + "/noise.jpg", noise, true);
+    Add(set.hostile, folder + "/empty.png", {}, true);
+    Add(set.hostile, folder + "/huge.png", HugePng(100000), true);
+    Add(set.hostile, folder + "/wide.png", HugePng(30000), true);
+    Add(set.hostile, folder + "/huge.jpg", HugeJpeg(set.photos[0].bytes), true);
+    Add(set.hostile, folder + "/huge.bmp", HugeBmp(), true);
+}
+
+}  // namespace
+
+bool MakeImages(const std::string& folder, ImageSet& set) {
+    fs::create_directories(folder + "/hostile");
+    for (const char* made :
+         {"rose: -resize 400x300! rose-400.jpg", "rose: -resize 1600x1200! rose-1600.jpg",
+          "wizard: wizard.png", "wizard: -resize 800x1000! wizard-800.jpg", "logo: logo.gif",
+          "logo: -resize 1280x960! logo-1280.png", "rose: -resize 1280x960! rose-1280.webp",
+          "logo: -resize 900x675! -type TrueColor logo-900.bmp"}) {
+        const std::string arguments = made, name = arguments.substr(arguments.rfind(' ') + 1);
+        const std::string path = folder + "/" + name;
+        const std::string command =
+            "convert " + arguments.substr(0, arguments.rfind(' ') + 1) + path + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return false;
+        const std::string bytes = vstest::ReadFile(path);
+        set.photos.push_back({path, Bytes(bytes.begin(), bytes.end())});
+    }
+    MakeHostile(folder + "/hostile", set);
+    return true;
+}
 
 void Tally::Fail(const std::string& what) {
-    ++failures;
-    if (failureSamples.size() < 20)
-        failureSamples.push_back(what);
+    if (failures++ < 20)
+        samples.push_back(what);
 }
 
 void Tally::Merge(const Tally& other) {
     for (const auto& [category, counts] : other.statuses)
         for (const auto& [status, count] : counts)
             statuses[category][status] += count;
-    for (const auto& [category, values] : other.latencyMs)
-        latencyMs[category].insert(latencyMs[category].end(), values.begin(), values.end());
-    for (const auto& [key, path] : other.answers) {
-        auto [it, inserted] = answers.emplace(key, path);
-        if (!inserted && it->second != path)
-            ++changedAnswers;
-    }
-    changedAnswers += other.changedAnswers;
-    missingResults += other.missingResults;
+    latencyMs.insert(latencyMs.end(), other.latencyMs.begin(), other.latencyMs.end());
+    for (const auto& [key, path] : other.answers)
+        if (!answers.emplace(key, path).second && answers[key] != path)
+            Fail("GET " + key + " answered " + path + " and " + answers[key]);
     failures += other.failures;
-    for (const std::string& f : other.failureSamples)
-        if (failureSamples.size() < 40)
-            failureSamples.push_back(f);
-}
-
-bool Gate::Pass(VsClient::Connection& connection) {
-    std::unique_lock<std::mutex> guard(lock_);
-    if (closed_ && !ended_) {
-        connection.Close();
-        ++parked_;
-        changed_.notify_all();
-        changed_.wait(guard, [this] { return !closed_ || ended_; });
-        --parked_;
-    }
-    return !ended_;
-}
-
-bool Gate::CloseAndWait(int clients, std::chrono::seconds timeout) {
-    std::unique_lock<std::mutex> guard(lock_);
-    closed_ = true;
-    return changed_.wait_for(guard, timeout, [&] { return parked_ == clients; });
-}
-
-void Gate::Open() {
-    std::lock_guard<std::mutex> guard(lock_);
-    closed_ = false;
-    changed_.notify_all();
-}
-
-void Gate::End() {
-    std::lock_guard<std::mutex> guard(lock_);
-    ended_ = true;
-    changed_.notify_all();
+    samples.insert(samples.end(), other.samples.begin(),
+                   other.samples.begin() + std::min<size_t>(other.samples.size(), 5));
 }
 
 namespace {
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
-bool IsImage(const Response& r) {
-    std::vector<uint8_t> data;
-    return VsClient::PayloadBinary(r, data) && data.size() > 8 &&
-           ((data[0] == 0xFF && data[1] == 0xD8) || (data[0] == 0x89 && data[1] == 'P'));
-}
-
-bool IsSize(const Response& r) {
-    uint32_t w = 0, h = 0;
-    return VsClient::PayloadSize(r, w, h) && w > 0 && h > 0;
-}
-
 class Client {
 public:
-    Client(int id, const TrafficSetup& setup, Gate& gate, std::mutex& keysLock,
-           std::set<std::string>& askedKeys, Tally& tally)
-        : setup_(setup),
-          gate_(gate),
-          keysLock_(keysLock),
-          askedKeys_(askedKeys),
-          tally_(tally),
-          random_(1000u + static_cast<unsigned>(id)) {}
+    Client(Traffic& traffic, int id, Tally& tally)
+        : t_(traffic), tally_(tally), random_(1000u + static_cast<unsigned>(id)) {}
 
     void Run() {
-        // Bounded in count as well as in time.
-        for (int n = 0; n < 10000000 && gate_.Pass(connection_); ++n) {
-            if (std::chrono::steady_clock::now() >= setup_.deadline)
-                break;
+        while (t_.Pass(c_) && std::chrono::steady_clock::now() < t_.deadline) {
             const int pick = Uniform(100);
             if (pick < 30)
                 Get();
             else if (pick < 34)
-                GetMissing();
+                Refused("GET missing", 102,
+                        GetFrame(t_.missingFolder + "/none.jpg", "cmd=thumb&w=64"));
             else if (pick < 42)
                 GetHostile();
-            else if (pick < 56)
+            else if (pick < 54)
                 Exec();
-            else if (pick < 62)
+            else if (pick < 60)
                 ExecHostile();
-            else if (pick < 86)
+            else if (pick < 82)
                 Exec2();
-            else if (pick < 94)
+            else if (pick < 90)
                 Exec2Hostile();
+            else if (pick < 96)
+                BadFrame();
             else
-                connection_.Close();  // the next request comes on a new connection
+                c_.Close();  // the next request comes on a new connection
         }
-        connection_.Close();
+        c_.Close();
     }
 
 private:
     int Uniform(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
-    const SoakImage& Photo() { return setup_.images->photos[Uniform(Count(false))]; }
-    const SoakImage& Hostile() { return setup_.images->hostile[Uniform(Count(true))]; }
-    int Count(bool hostile) const {
-        return static_cast<int>(hostile ? setup_.images->hostile.size()
-                                        : setup_.images->photos.size());
+    template <typename T>
+    const T& Pick(const std::vector<T>& from) {
+        return from[Uniform(static_cast<int>(from.size()))];
     }
     int Width() { return 40 + 8 * (Uniform(4) == 0 ? Uniform(76) : Uniform(8)); }
+    Bytes GetFrame(const std::string& source, const std::string& command) {
+        return VsClient::BuildGetFrame(source, command);
+    }
+    Bytes Exec2Frame(Exec2Kind kind, const Bytes& data, const std::string& script,
+                     const std::string& name) {
+        return VsClient::BuildExec2Frame(kind, data, script, name);
+    }
 
-    // One request; false (and counted) when no response frame came.
-    bool Ask(const std::string& category, const std::vector<uint8_t>& frame, Response& r) {
-        if (!connection_.connected() &&
-            !connection_.Connect("127.0.0.1", setup_.port, setup_.timeoutMs)) {
-            ++tally_.statuses[category][kNoConnection];
-            tally_.Fail(category + ": connect failed: " + connection_.error());
-            return false;
-        }
+    // One request; false (and counted as a failure) when no answer came.
+    bool Ask(const std::string& category, const Bytes& frame, Response& r) {
         const auto start = std::chrono::steady_clock::now();
-        if (!connection_.Request(frame, r)) {
-            ++tally_.statuses[category][kNoAnswer];
-            tally_.Fail(category + ": no answer: " + connection_.error());
-            connection_.Close();
-            return false;
+        if ((c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000)) && c_.Request(frame, r)) {
+            ++tally_.statuses[category][r.status];
+            tally_.latencyMs.push_back(
+                std::chrono::duration<float, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
+            return true;
         }
-        const std::chrono::duration<float, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        ++tally_.statuses[category][r.status];
-        tally_.latencyMs[category].push_back(took.count());
-        return true;
+        ++tally_.statuses[category][kNoAnswer];
+        tally_.Fail(category + ": no answer: " + c_.error());
+        c_.Close();
+        return false;
     }
 
-    // A hostile input is refused with 2xx (scribbled copies may decode).
-    void CheckHostile(const std::string& category, const SoakImage& image, const Response& r) {
-        const bool refused = r.status >= 200 && r.status < 300;
-        if (!refused && (image.mustFail || r.status != 0))
-            tally_.Fail(category + " " + image.label + ": status " + std::to_string(r.status));
+    // Asks and expects exactly `status`.
+    void Refused(const std::string& category, uint32_t status, const Bytes& frame) {
+        Response r;
+        if (Ask(category, frame, r) && r.status != status)
+            tally_.Fail(category + ": status " + std::to_string(r.status));
     }
 
-    void CheckAnswer(const std::string& category, const Response& r, bool image) {
-        if (r.status == 0 && !(image ? IsImage(r) : IsSize(r)))
-            tally_.Fail(category + ": status 0 without " + (image ? "an image" : "a size"));
+    // A hostile file is refused with 2xx; some damaged copies still decode.
+    bool CheckHostile(const std::string& category, const SoakImage& image, const Response& r) {
+        if ((r.status < 200 || r.status >= 300) && (image.mustFail || r.status != 0))
+            tally_.Fail(category + " " + image.path + ": status " + std::to_string(r.status));
+        return r.status == 0;
+    }
+
+    // Success carries an image (JPEG or PNG) or, for `width` > 0, a size of
+    // that width (or any size for -1).
+    void CheckAnswer(const std::string& category, const Response& r, int width) {
+        Bytes data;
+        uint32_t w = 0, h = 0;
+        const bool ok = width != 0 ? VsClient::PayloadSize(r, w, h) && w > 0 && h > 0 &&
+                                         (width < 0 || w == static_cast<uint32_t>(width))
+                                   : VsClient::PayloadBinary(r, data) && data.size() > 8 &&
+                                         ((data[0] == 0xFF && data[1] == 0xD8) ||
+                                          (data[0] == 0x89 && data[1] == 'P'));
+        if (r.status == 0 && !ok)
+            tally_.Fail(category + ": status 0 with a wrong answer" +
+                        (width > 0
+                             ? ", width " + std::to_string(w) + " for " + std::to_string(width)
+                             : ""));
     }
 
     void Get();
-    void RecordResult(const std::string& category, const std::string& key, const Response& r);
-    void GetMissing();
+    void Record(const std::string& category, const std::string& key, const Response& r);
     void GetHostile();
     void Exec();
     void ExecHostile();
     void Exec2();
     void Exec2Hostile();
+    void BadFrame();
 
-    const TrafficSetup& setup_;
-    Gate& gate_;
-    std::mutex& keysLock_;
-    std::set<std::string>& askedKeys_;
+    Traffic& t_;
     Tally& tally_;
     std::mt19937 random_;
-    VsClient::Connection connection_;
+    VsClient::Connection c_;
 };
 
 void Client::Get() {
     static const char* const kFixed[] = {"cmd=gray", "cmd=sepia", "cmd=rotate&angle=90",
                                          "cmd=crop&x=10&y=10&w=120&h=90", "cmd=flip&vertical=true"};
-    const SoakImage& photo = Photo();
-    std::string command;
+    const SoakImage& photo = Pick(t_.images.photos);
     const int pick = Uniform(10);
-    if (pick < 6)
-        command = "cmd=thumb&w=" + std::to_string(Width());
-    else if (pick < 8)
-        command = "cmd=resize&w=" + std::to_string(Width());
-    else
-        command = kFixed[Uniform(5)];
+    const std::string command = pick < 6   ? "cmd=thumb&w=" + std::to_string(Width())
+                                : pick < 8 ? "cmd=resize&w=" + std::to_string(Width())
+                                           : kFixed[Uniform(5)];
     const std::string key = photo.path + "\n" + command;
-    bool repeat;
-    {
-        std::lock_guard<std::mutex> guard(keysLock_);
-        repeat = !askedKeys_.insert(key).second;
-    }
+    const std::string category = t_.FirstAsk(key) ? "GET new" : "GET repeat";
     Response r;
-    const std::string category = repeat ? "GET repeat" : "GET new";
-    if (Ask(category, VsClient::BuildGetFrame(photo.path, command), r) && r.status == 0)
-        RecordResult(category, key, r);
+    if (Ask(category, GetFrame(photo.path, command), r) && r.status == 0)
+        Record(category, key, r);
 }
 
-void Client::RecordResult(const std::string& category, const std::string& key, const Response& r) {
+// A result path must exist, and a key keeps its path for the whole run.
+void Client::Record(const std::string& category, const std::string& key, const Response& r) {
     std::string path;
-    if (!VsClient::PayloadBareText(r, VsClient::kEncodingUtf16, 0, path)) {
-        tally_.Fail(category + ": status 0 without a path");
-        return;
-    }
-    if (!FileExists(path)) {
-        ++tally_.missingResults;
-        tally_.Fail(category + ": answered a missing file " + path);
-    }
-    auto [it, inserted] = tally_.answers.emplace(key, path);
-    if (!inserted && it->second != path) {
-        ++tally_.changedAnswers;
+    if (!VsClient::PayloadBareText(r, VsClient::kEncodingUtf16, 0, path) || !fs::exists(path))
+        tally_.Fail(category + ": status 0 without an existing path: " + path);
+    auto [it, added] = tally_.answers.emplace(key, path);
+    if (!added && it->second != path)
         tally_.Fail(category + ": " + key + " answered " + path + " after " + it->second);
-    }
-}
-
-void Client::GetMissing() {
-    Response r;
-    const std::string source =
-        setup_.missingFolder + "/missing-" + std::to_string(Uniform(10)) + ".jpg";
-    if (Ask("GET missing", VsClient::BuildGetFrame(source, "cmd=thumb&w=64"), r) && r.status != 102)
-        tally_.Fail("GET missing: status " + std::to_string(r.status));
 }
 
 void Client::GetHostile() {
-    const SoakImage& image = Hostile();
+    const SoakImage& image = Pick(t_.images.hostile);
     Response r;
-    if (!Ask("GET hostile", VsClient::BuildGetFrame(image.path, "cmd=thumb&w=100"), r))
-        return;
-    CheckHostile("GET hostile", image, r);
-    // A scribbled copy that decodes is cached like any other result.
-    if (r.status == 0)
-        RecordResult("GET hostile", image.path + "\ncmd=thumb&w=100", r);
+    if (Ask("GET hostile", GetFrame(image.path, "cmd=thumb&w=100"), r) &&
+        CheckHostile("GET hostile", image, r))
+        Record("GET hostile", image.path + "\ncmd=thumb&w=100", r);
 }
 
 void Client::Exec() {
-    const SoakImage& photo = Photo();
-    const std::string w = std::to_string(Width());
-    const int pick = Uniform(3);
-    const std::string script = pick == 0 ? "cmd=thumb&w=" + w + "\ncmd=encode&format=jpg&quality=80"
+    const int w = Width(), pick = Uniform(3);
+    const std::string width = std::to_string(w);
+    const std::string script = pick == 0 ? "cmd=thumb&w=" + width + "\ncmd=encode&format=jpg"
                                : pick == 1
-                                   ? "cmd=resize&w=" + w + "\r\ncmd=_getmetric_&info=v1"
-                                   : "cmd=gray\ncmd=thumb&w=" + w + "\ncmd=encode&format=png";
+                                   ? "cmd=resize&w=" + width + "\r\ncmd=_getmetric_&info=v1"
+                                   : "cmd=gray\ncmd=thumb&w=" + width + "\ncmd=encode&format=png";
     Response r;
-    if (Ask("EXEC", VsClient::BuildExecFrame(ExecSource::kBytes, photo.bytes, "", script), r))
-        CheckAnswer("EXEC", r, pick != 1);
+    if (Ask("EXEC",
+            VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, Pick(t_.images.photos).bytes, "",
+                                     script),
+            r))
+        CheckAnswer("EXEC", r, pick == 1 ? w : 0);
 }
 
 void Client::ExecHostile() {
-    const SoakImage& image = Hostile();
+    const SoakImage& image = Pick(t_.images.hostile);
     Response r;
-    const std::string script = "cmd=thumb&w=100\ncmd=encode&format=jpg";
-    if (Ask("EXEC hostile", VsClient::BuildExecFrame(ExecSource::kBytes, image.bytes, "", script),
+    if (Ask("EXEC hostile",
+            VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, image.bytes, "",
+                                     "cmd=thumb&w=100\ncmd=encode&format=jpg"),
             r))
         CheckHostile("EXEC hostile", image, r);
 }
 
+// Load, script, encode and mostly release; a kept image serves the
+// connection's next session of that name.
 void Client::Exec2() {
-    const SoakImage& photo = Photo();
+    const SoakImage& photo = Pick(t_.images.photos);
     const std::string name = "img" + std::to_string(Uniform(3));
+    const bool byPath = Uniform(2) == 0, thumb = Uniform(2) == 0;
+    const int w = Width();
+    const std::string script =
+        thumb ? "cmd=thumb&w=" + std::to_string(w)
+              : "cmd=resize&w=" + std::to_string(w) + "\ncmd=rotate&angle=90\ncmd=gray";
     Response r;
-    const bool byPath = Uniform(2) == 0;
     if (!Ask("EXEC2 load",
-             VsClient::BuildExec2Frame(byPath ? Exec2Kind::kLoadFile : Exec2Kind::kLoadBytes,
-                                       byPath ? VsClient::Utf16z(photo.path) : photo.bytes, "",
-                                       name),
+             Exec2Frame(byPath ? Exec2Kind::kLoadFile : Exec2Kind::kLoadBytes,
+                        byPath ? VsClient::Utf16z(photo.path) : photo.bytes, "", name),
              r))
         return;
-    CheckAnswer("EXEC2 load", r, false);
-    const std::string w = std::to_string(Width());
-    const std::string script =
-        Uniform(2) ? "cmd=thumb&w=" + w : "cmd=resize&w=" + w + "\ncmd=rotate&angle=90\ncmd=gray";
-    if (!Ask("EXEC2 script", VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, script, name), r))
+    CheckAnswer("EXEC2 load", r, -1);
+    if (!Ask("EXEC2 script", Exec2Frame(Exec2Kind::kScript, {}, script, name), r))
         return;
-    CheckAnswer("EXEC2 script", r, false);
-    const std::string encode =
-        Uniform(2) ? "cmd=encode&format=jpg&quality=85" : "cmd=encode&format=png";
-    if (!Ask("EXEC2 encode", VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, encode, name), r))
+    CheckAnswer("EXEC2 script", r, -1);
+    const std::string encode = Uniform(2) ? "cmd=encode&format=jpg" : "cmd=encode&format=png";
+    if (!Ask("EXEC2 encode", Exec2Frame(Exec2Kind::kScript, {}, encode, name), r))
         return;
-    CheckAnswer("EXEC2 encode", r, true);
-    // Some sessions keep their image for the connection's next request.
+    CheckAnswer("EXEC2 encode", r, 0);
     if (Uniform(4) != 0)
-        Ask("EXEC2 release", VsClient::BuildExec2Frame(Exec2Kind::kRelease, {}, "", name), r);
+        Ask("EXEC2 release", Exec2Frame(Exec2Kind::kRelease, {}, "", name), r);
 }
 
 void Client::Exec2Hostile() {
-    const SoakImage& image = Hostile();
+    const SoakImage& image = Pick(t_.images.hostile);
     Response r;
-    if (!Ask("EXEC2 hostile",
-             VsClient::BuildExec2Frame(Exec2Kind::kLoadBytes, image.bytes, "", "bad"), r))
-        return;
-    CheckHostile("EXEC2 hostile", image, r);
-    Ask("EXEC2 release", VsClient::BuildExec2Frame(Exec2Kind::kRelease, {}, "", "bad"), r);
+    if (Ask("EXEC2 hostile", Exec2Frame(Exec2Kind::kLoadBytes, image.bytes, "", "bad"), r))
+        CheckHostile("EXEC2 hostile", image, r);
+    Ask("EXEC2 release", Exec2Frame(Exec2Kind::kRelease, {}, "", "bad"), r);
+}
+
+// An unknown verb, a GET whose body is noise, or a frame cut short by a
+// client that goes away.
+void Client::BadFrame() {
+    Bytes noise(static_cast<size_t>(Uniform(300)));
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random_());
+    const int pick = Uniform(3);
+    Response r;
+    if (pick == 0) {
+        Refused("bad verb", 100, VsClient::BuildRequestFrame("NOSUCHVERB", 400, noise));
+    } else if (pick == 1) {
+        if (Ask("bad GET body", VsClient::BuildRequestFrame("GET", 400, noise), r) && r.status == 0)
+            tally_.Fail("bad GET body: status 0");
+    } else if (c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000)) {
+        Bytes frame = GetFrame(Pick(t_.images.photos).path, "cmd=gray");
+        frame.resize(frame.size() / 2);
+        c_.Send(frame);
+        c_.Close();
+    }
 }
 
 }  // namespace
 
-Traffic::Traffic(TrafficSetup setup) : setup_(std::move(setup)) {}
-
-Traffic::~Traffic() {
-    Finish();
+Traffic::Traffic(uint16_t port, const ImageSet& images, std::string missingFolder, int connections,
+                 std::chrono::steady_clock::time_point deadline)
+    : port(port), images(images), missingFolder(std::move(missingFolder)), deadline(deadline) {
+    tallies_.resize(static_cast<size_t>(connections));
+    for (int i = 0; i < connections; ++i)
+        threads_.emplace_back([this, i] { Client(*this, i, tallies_[i]).Run(); });
 }
 
-void Traffic::Start() {
-    tallies_.resize(static_cast<size_t>(setup_.connections));
-    for (int i = 0; i < setup_.connections; ++i)
-        threads_.emplace_back([this, i] {
-            Client(i, setup_, gate_, shared_.lock, shared_.askedKeys, tallies_[i]).Run();
-        });
+bool Traffic::Pass(VsClient::Connection& connection) {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (parked_ && !ended_) {
+        connection.Close();
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(guard, [this] { return !parked_ || ended_; });
+        --waiting_;
+    }
+    return !ended_;
+}
+
+bool Traffic::Park(std::chrono::seconds timeout) {
+    std::unique_lock<std::mutex> guard(lock_);
+    parked_ = true;
+    return changed_.wait_for(guard, timeout,
+                             [this] { return waiting_ == static_cast<int>(threads_.size()); });
+}
+
+void Traffic::Resume() {
+    std::lock_guard<std::mutex> guard(lock_);
+    parked_ = false;
+    changed_.notify_all();
+}
+
+bool Traffic::FirstAsk(const std::string& key) {
+    std::lock_guard<std::mutex> guard(lock_);
+    return asked_.insert(key).second;
 }
 
 Tally Traffic::Finish() {
-    gate_.End();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        ended_ = true;
+        changed_.notify_all();
+    }
     for (std::thread& t : threads_)
         t.join();
     threads_.clear();
