@@ -4,13 +4,21 @@
 // crash, that its memory and descriptors stayed bounded, that its logs are
 // sound and that its result cache survived the crash.
 //   soak [--seconds N | --minutes N] [--connections N] [--kill-every S] [--ini-every S]
-#include <signal.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
 
+#include "client/connection.h"
+#include "client/verb_requests.h"
 #include "soak/soak.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/text_count.h"
 
@@ -19,9 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using std::to_string;
 
-// Memory may grow to this multiple of its peak during the warm-up.
-constexpr uint64_t kGrowthFactor = 3;
+constexpr uint64_t kGrowthFactor = 3;  // memory may grow to this multiple of its warm-up peak
 // Seconds of traffic a thread whose worker was killed needs to start a new
 // one before the server restarts or the run ends.
 constexpr double kKillMargin = 4;
@@ -34,15 +42,75 @@ void Sleep(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-bool ExitedWithZero(const std::optional<int>& status) {
-    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+std::string Describe(const std::optional<int>& status) {
+    return !status                ? "no exit within the time-out"
+           : WIFSIGNALED(*status) ? "signal " + to_string(WTERMSIG(*status))
+                                  : "exit " + to_string(WEXITSTATUS(*status));
+}
+
+// A /proc/PID/status figure in KiB ("VmRSS", "VmHWM"); 0 once the process is gone.
+uint64_t MemoryKb(pid_t pid, const std::string& field) {
+    const std::string text = vstest::ReadFile("/proc/" + to_string(pid) + "/status");
+    const size_t at = text.find("\n" + field + ":");
+    return at == std::string::npos ? 0 : std::strtoull(&text[at + field.size() + 2], nullptr, 10);
+}
+
+// Open descriptors; `sockets` counts the sockets, `list` names them all.
+int Descriptors(pid_t pid, int* sockets = nullptr, std::string* list = nullptr) {
+    std::error_code ec;
+    int count = 0;
+    for (const auto& e : fs::directory_iterator("/proc/" + to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        ++count;
+        if (sockets != nullptr && target.rfind("socket:", 0) == 0)
+            ++*sockets;
+        if (list != nullptr)
+            *list += "\n    " + target;
+    }
+    return count;
+}
+
+std::vector<pid_t> WorkersOf(pid_t server) {
+    std::vector<pid_t> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        std::ifstream stat(e.path() / "stat");
+        std::string pid, name, state, parent;
+        if (stat >> pid >> name >> state >> parent && name == "(vistrelremt)" &&
+            parent == to_string(server))
+            out.push_back(std::stoi(pid));
+    }
+    return out;
+}
+
+uint16_t FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof(address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// Cache/index.dat: UTF-8 with a byte-order mark, CR LF lines "key,path,size".
+std::vector<std::pair<std::string, uint64_t>> ReadIndex(const std::string& indexFile) {
+    std::istringstream text(vstest::ReadFile(indexFile));
+    std::vector<std::pair<std::string, uint64_t>> entries;
+    for (std::string line; std::getline(text, line);) {
+        const size_t first = line.find(','), last = line.rfind(',');
+        if (first != std::string::npos && last != first)
+            entries.emplace_back(line.substr(first + 1, last - first - 1),
+                                 std::strtoull(&line[last + 1], nullptr, 10));
+    }
+    return entries;
 }
 
 class SoakRun {
 public:
     explicit SoakRun(const Options& options) : o_(options) {}
     ~SoakRun() {
-        server_.reset();  // kills a server still running
+        Stop(SIGKILL);
         std::error_code ec;
         if (!failed_)
             fs::remove_all(path_, ec);
@@ -58,69 +126,134 @@ private:
     }
     double Elapsed() const { return std::chrono::duration<double>(Clock::now() - begin_).count(); }
     double Warmup() const { return std::clamp(o_.seconds / 10.0, 5.0, 180.0); }
-    bool Prepare();
-    void Drive(Traffic& traffic);
-    void Tick(double elapsed);
+    pid_t pid() const { return server_->pid(); }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::string Tail() const {
+        const std::string text = vstest::ReadFile(File("output-" + to_string(starts_) + ".txt"));
+        return "\n" + text.substr(text.size() > 2000 ? text.size() - 2000 : 0);
+    }
+    void WriteIni(int variant);
+    bool Start(const std::string& when);
+    std::optional<int> Stop(int signal);
     bool StillUp();
+    std::string Logs(bool system) const;
+    void Drive(Traffic& traffic);
     void Restart(Traffic& traffic, double elapsed);
     int SettledDescriptors();
     void CheckDescriptors(const std::string& when, int& count, int expected);
-    void CheckWorkers(const std::string& requestLog);
-    void CrashAndCheckCache(const Tally& tally);
+    void CheckWorkers();
+    void CheckCache(const Tally& tally);
     void CheckLogs(const Tally& tally);
     void PrintFigures(const Tally& tally);
 
     const Options o_;
     std::string path_;
+    uint16_t port_ = FreePort();
     ImageSet images_;
-    std::unique_ptr<Server> server_;
+    std::unique_ptr<vstest::ChildProcess> server_;
+    std::optional<int> ended_;  // the wait status once the server is reaped
+    int starts_ = 0, iniWrites_ = 0, cleanStops_ = 0;
     Clock::time_point begin_;
     uint64_t serverWarm_ = 0, serverAfter_ = 0, workerWarm_ = 0, workerAfter_ = 0;
     int fdStart_ = -1, fdMid_ = -1, fdRestart_ = -1, fdEnd_ = -1;
     std::vector<double> kills_, restarts_;  // the mid-run restart, then the end of traffic
-    size_t workersStarted_ = 0;             // workers alive right after each start
-    int iniWrites_ = 0, cleanStops_ = 0;
-    size_t cacheEntries_ = 0;
-    bool restarted_ = false, died_ = false, failed_ = false;
+    size_t workersStarted_ = 0, cacheEntries_ = 0;
+    bool restarted_ = false, failed_ = false;
 };
 
-bool SoakRun::Prepare() {
-    std::string pattern = (fs::temp_directory_path() / "vs5soak-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : "";
-    if (!Check("test images made", !path_.empty() && MakeImages(path_ + "/photos", images_)))
-        return false;
-    server_ = std::make_unique<Server>(path_, FreePort());
-    std::string error;
-    if (!Check("server started", server_->Start(error), error + "\n" + server_->Tail()))
-        return false;
-    fdStart_ = SettledDescriptors();
-    workersStarted_ = WorkersOf(server_->pid()).size();
-    printf("soak: %d s in %s, port %u, %zu workers, %zu photos, %zu hostile files\n", o_.seconds,
-           path_.c_str(), server_->port, workersStarted_, images_.photos.size(),
-           images_.hostile.size());
-    return true;
+// The cache limit is far above what the soak's bounded set of results takes:
+// nothing is evicted, so the cache check after the crash is exact. The file
+// is rewritten in place, as an editor saves it.
+void SoakRun::WriteIni(int variant) {
+    vstest::WriteFile(File("vistrel5.ini"),
+                      "[Server]\r\nPort=" + to_string(port_) +
+                          "\r\nAccessPermit=127.0.0.1;\r\nEngineWorkprocessCount=4\r\n"
+                          "MaxCacheSize=1024\r\nCacheSubFolders=8\r\nKeepLogDay=" +
+                          (variant % 2 ? "31" : "30") + "\r\n[ImageProcessing]\r\n" +
+                          "ImageJpegQuality=" + (variant % 3 ? "85" : "90") + "\r\n");
+}
+
+// Starts vistrel5 -debug; it is ready when it answers an unknown verb (100).
+bool SoakRun::Start(const std::string& when) {
+    ended_.reset();
+    server_ =
+        std::make_unique<vstest::ChildProcess>(std::vector<std::string>{File("vistrel5"), "-debug"},
+                                               File("output-" + to_string(++starts_) + ".txt"));
+    for (int i = 0; i < 450 && StillUp(); ++i, Sleep(200)) {
+        VsClient::Connection c;
+        VsClient::Response r;
+        if (c.Connect("127.0.0.1", port_, 5000) &&
+            c.Request(VsClient::BuildRequestFrame("SOAKPING", 400, {}), r) && r.status == 100)
+            return Check("server started " + when, true);
+    }
+    return Check("server started " + when, false, "no answer within 90 s" + Tail());
+}
+
+// The wait status, or nothing when SIGTERM did not end it and it was killed.
+std::optional<int> SoakRun::Stop(int signal) {
+    if (server_ && !ended_) {
+        server_->Signal(signal);
+        ended_ = server_->WaitExit(std::chrono::seconds(signal == SIGTERM ? 120 : 30));
+        if (!ended_)
+            return Stop(SIGKILL), std::nullopt;
+    }
+    return ended_;
+}
+
+bool SoakRun::StillUp() {
+    // A reaped child is never waited for again: its number may be reused.
+    if (!ended_ && !(ended_ = server_->WaitExit(std::chrono::milliseconds(1))))
+        return true;
+    return Check("server stayed up", false,
+                 "vistrel5 ended (" + Describe(ended_) + ")" +
+                     (fs::exists(File("vistrel5.dmp")) ? ", vistrel5.dmp written" : "") + Tail());
+}
+
+// The request logs, or the system logs, joined in date order.
+std::string SoakRun::Logs(bool system) const {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(File("LogFiles"), ec))
+        if ((e.path().filename().string().rfind("System_", 0) == 0) == system)
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (const fs::path& f : files)
+        text += vstest::ReadFile(f.string());
+    return text;
 }
 
 int SoakRun::Run() {
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (!Prepare())
+    std::string pattern = (fs::temp_directory_path() / "vs5soak-XXXXXX").string();
+    path_ = mkdtemp(pattern.data()) ? pattern : "";
+    if (!Check("test images made", !path_.empty() && MakeImages(File("photos"), images_)))
         return 1;
+    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+    for (const char* program : {"vistrel5", "vistrelremt"})
+        fs::copy_file(bin / program, File(program));
+    WriteIni(0);
+    if (!Start("at first"))
+        return 1;
+    fdStart_ = SettledDescriptors();
+    workersStarted_ = WorkersOf(pid()).size();
+    printf("soak: %d s in %s, port %u, %zu workers, %zu photos, %zu hostile files\n", o_.seconds,
+           path_.c_str(), port_, workersStarted_, images_.photos.size(), images_.hostile.size());
     begin_ = Clock::now();
-    Traffic traffic(server_->port, images_, path_ + "/photos/none", o_.connections,
-                    begin_ + std::chrono::seconds(o_.seconds));
+    Traffic traffic(port_, images_, o_.connections, begin_ + std::chrono::seconds(o_.seconds));
     Drive(traffic);
     const Tally tally = traffic.Finish();
     restarts_.push_back(Elapsed());
-    if (!died_) {
+    if (!ended_) {
         CheckDescriptors("at the end", fdEnd_, fdRestart_ >= 0 ? fdRestart_ : fdStart_);
-        CheckWorkers(server_->Logs(false));
-        CrashAndCheckCache(tally);
+        CheckWorkers();
+        CheckCache(tally);
         CheckLogs(tally);
         Check("server RSS within 3x its warm-up peak", serverAfter_ <= kGrowthFactor * serverWarm_,
-              std::to_string(serverAfter_) + " KiB after " + std::to_string(serverWarm_));
+              to_string(serverAfter_) + " KiB after " + to_string(serverWarm_));
         Check("worker RSS within 3x their warm-up peak",
               workerAfter_ <= kGrowthFactor * workerWarm_,
-              std::to_string(workerAfter_) + " KiB after " + std::to_string(workerWarm_));
+              to_string(workerAfter_) + " KiB after " + to_string(workerWarm_));
     }
     PrintFigures(tally);
     printf("result: %s%s\n", failed_ ? "FAIL, folder kept: " : "PASS",
@@ -128,80 +261,53 @@ int SoakRun::Run() {
     return failed_ ? 1 : 0;
 }
 
+// Samples memory every tick: a worker's peak shows the largest image it
+// held, also between samples. Kills fall between the restart and the end.
 void SoakRun::Drive(Traffic& traffic) {
-    // Kills fall between the restart and the end, not on them.
     double nextIni = o_.iniEvery, nextKill = o_.killEvery / 2.0, nextReport = 0;
-    while (Clock::now() < traffic.deadline && StillUp()) {
+    for (; Clock::now() < traffic.deadline && StillUp(); Sleep(250)) {
+        if (!restarted_ && Elapsed() >= o_.seconds / 2.0)
+            Restart(traffic, Elapsed());
+        if (ended_)
+            return;
         const double elapsed = Elapsed();
-        if (!restarted_ && elapsed >= o_.seconds / 2.0) {
-            Restart(traffic, elapsed);
-            continue;
-        }
-        Tick(elapsed);
-        if (elapsed >= nextIni) {
-            server_->WriteIni(++iniWrites_);
-            nextIni += o_.iniEvery;
-        }
+        const bool warm = elapsed < Warmup();
+        uint64_t &server = warm ? serverWarm_ : serverAfter_,
+                 &worker = warm ? workerWarm_ : workerAfter_;
+        server = std::max(server, MemoryKb(pid(), "VmRSS"));
+        for (pid_t w : WorkersOf(pid()))
+            worker = std::max(worker, MemoryKb(w, "VmHWM"));
+        if (elapsed >= nextIni)
+            WriteIni(++iniWrites_), nextIni += o_.iniEvery;
         if (elapsed >= nextKill) {
-            const std::vector<pid_t> workers = WorkersOf(server_->pid());
-            const double before = restarted_ ? o_.seconds : o_.seconds / 2.0;
-            if (elapsed < before - kKillMargin && !workers.empty()) {
-                kill(workers[kills_.size() % workers.size()], SIGKILL);
-                kills_.push_back(elapsed);
-            }
+            const std::vector<pid_t> workers = WorkersOf(pid());
+            if (elapsed < (restarted_ ? o_.seconds : o_.seconds / 2.0) - kKillMargin &&
+                !workers.empty())
+                kill(workers[kills_.size() % workers.size()], SIGKILL), kills_.push_back(elapsed);
             nextKill += o_.killEvery;
         }
         if (elapsed >= nextReport) {
             printf("soak: %5.0f s  server RSS %llu KiB  workers %zu  descriptors %d\n", elapsed,
-                   (unsigned long long)MemoryKb(server_->pid(), "VmRSS"),
-                   WorkersOf(server_->pid()).size(), Descriptors(server_->pid()));
+                   (unsigned long long)MemoryKb(pid(), "VmRSS"), WorkersOf(pid()).size(),
+                   Descriptors(pid()));
             nextReport = elapsed + std::max(10, o_.seconds / 30);
         }
-        Sleep(250);
     }
 }
 
-// Samples memory: a worker's peak shows the largest image it held, also
-// between samples.
-void SoakRun::Tick(double elapsed) {
-    const bool warm = elapsed < Warmup();
-    uint64_t& server = warm ? serverWarm_ : serverAfter_;
-    server = std::max(server, MemoryKb(server_->pid(), "VmRSS"));
-    for (pid_t w : WorkersOf(server_->pid())) {
-        uint64_t& worker = warm ? workerWarm_ : workerAfter_;
-        worker = std::max(worker, MemoryKb(w, "VmHWM"));
-    }
-}
-
-bool SoakRun::StillUp() {
-    int status = 0;
-    if (server_->Alive(status))
-        return true;
-    died_ = true;
-    return Check(
-        "server stayed up", false,
-        "vistrel5 ended (" + DescribeStatus(status) + ")" +
-            (fs::exists(server_->File("vistrel5.dmp")) ? ", vistrel5.dmp written\n" : "\n") +
-            server_->Tail());
-}
-
+// Every client finishes its request and closes its connection first, so
+// that the clean stop is not mistaken for unanswered requests.
 void SoakRun::Restart(Traffic& traffic, double elapsed) {
     restarted_ = true;
-    // Every client finishes its request and closes its connection first, so
-    // that the clean stop is not mistaken for unanswered requests.
     if (Check("clients parked for the mid-run restart", traffic.Park(std::chrono::seconds(400)))) {
         CheckDescriptors("mid-run", fdMid_, fdStart_);
-        const std::optional<int> status = server_->Stop();
-        cleanStops_ += ExitedWithZero(status) ? 1 : 0;
-        Check("clean stop mid-run", ExitedWithZero(status),
-              DescribeStatus(status) + (ExitedWithZero(status) ? "" : "\n" + server_->Tail()));
-        const size_t saved = ReadIndex(server_->File("Cache/index.dat")).size();
-        Check("index.dat written by the clean stop", saved > 0, std::to_string(saved) + " entries");
-        std::string error;
-        died_ = !Check("server restarted mid-run", server_->Start(error), error);
-        if (!died_) {
+        const std::optional<int> status = Stop(SIGTERM);
+        cleanStops_ += Check("clean stop mid-run", status == 0, Describe(status)) ? 1 : 0;
+        const size_t saved = ReadIndex(File("Cache/index.dat")).size();
+        Check("index.dat written by the clean stop", saved > 0, to_string(saved) + " entries");
+        if (Start("again mid-run")) {
             fdRestart_ = SettledDescriptors();
-            workersStarted_ += WorkersOf(server_->pid()).size();
+            workersStarted_ += WorkersOf(pid()).size();
             restarts_.push_back(elapsed);
         }
     }
@@ -213,8 +319,9 @@ void SoakRun::Restart(Traffic& traffic, double elapsed) {
 int SoakRun::SettledDescriptors() {
     int last = -2, same = 0, count = -1, sockets = 0;
     for (int i = 0; i < 600 && same < 10; ++i, Sleep(100)) {
-        count = Descriptors(server_->pid(), &sockets);
-        const bool ready = sockets == 1 + static_cast<int>(WorkersOf(server_->pid()).size());
+        sockets = 0;
+        count = Descriptors(pid(), &sockets);
+        const bool ready = sockets == 1 + static_cast<int>(WorkersOf(pid()).size());
         same = ready ? (count == last ? same + 1 : 1) : 0;
         last = count;
     }
@@ -224,86 +331,99 @@ int SoakRun::SettledDescriptors() {
 // With no client connected, the server holds what it held after its start;
 // closed connections are noticed by its loop a moment later.
 void SoakRun::CheckDescriptors(const std::string& when, int& count, int expected) {
-    for (int i = 0; i < 200 && (count = Descriptors(server_->pid())) != expected; ++i)
+    for (int i = 0; i < 200 && (count = Descriptors(pid())) != expected; ++i)
         Sleep(100);
+    std::string list;
+    Descriptors(pid(), nullptr, count == expected ? nullptr : &list);
     Check("descriptors back to the start count " + when, count == expected,
-          std::to_string(count) + " for " + std::to_string(expected) +
-              (count == expected ? "" : DescribeDescriptors(server_->pid())));
+          to_string(count) + " for " + to_string(expected) + list);
 }
 
 // A kill shortly before a restart or the end may not be followed by a
 // request on that thread, and its worker is then not replaced.
-void SoakRun::CheckWorkers(const std::string& requestLog) {
-    const size_t created = vstest::CountOf(requestLog, "is created successfully");
+void SoakRun::CheckWorkers() {
+    const size_t created = vstest::CountOf(Logs(false), "is created successfully");
     size_t replaced = 0;
     for (double at : kills_) {
         auto next = std::upper_bound(restarts_.begin(), restarts_.end(), at);
         replaced += next != restarts_.end() && *next - at >= kKillMargin ? 1 : 0;
     }
     Check("killed workers replaced (request log)", created >= workersStarted_ + replaced,
-          std::to_string(created) + " worker starts logged for " + std::to_string(workersStarted_) +
-              " at server starts and " + std::to_string(replaced) + " kills followed by traffic");
+          to_string(created) + " worker starts logged for " + to_string(workersStarted_) +
+              " at server starts and " + to_string(replaced) + " kills followed by traffic");
 }
 
-void SoakRun::CrashAndCheckCache(const Tally& tally) {
-    server_->Kill();
-    std::string error;
-    if (!Check("server restarted after SIGKILL", server_->Start(error), error))
+// After a crash and a restart every listed file exists at its listed size, it
+// is a result a GET of the soak was given, and that GET answers it again.
+void SoakRun::CheckCache(const Tally& tally) {
+    Stop(SIGKILL);
+    if (!Start("after SIGKILL"))
         return;
+    std::map<std::string, std::string> requestOf;  // path -> "source\ncommand"
+    for (const auto& [request, path] : tally.answers)
+        requestOf.emplace(path, request);
+    const auto index = ReadIndex(File("Cache/index.dat"));
     std::string problems;
-    for (const std::string& p : CheckCache(*server_, tally.answers, cacheEntries_))
-        problems += "\n    " + p;
+    VsClient::Connection c;
+    for (const auto& [path, size] : index) {
+        std::error_code ec;
+        const std::string onDisk = to_string(fs::file_size(path, ec));
+        const auto it = requestOf.find(path);
+        const size_t split = it == requestOf.end() ? 0 : it->second.find('\n');
+        VsClient::Response r;
+        std::string answer;
+        if (ec || onDisk != to_string(size))
+            problems += "\n    listed at " + to_string(size) + " bytes, on disk " +
+                        (ec ? "missing" : onDisk) + ": " + path;
+        else if (it == requestOf.end())
+            problems += "\n    listed, but no GET of the soak was given it: " + path;
+        else if (!(c.connected() || c.Connect("127.0.0.1", port_, 120000)) ||
+                 !c.Request(VsClient::BuildGetFrame(it->second.substr(0, split),
+                                                    it->second.substr(split + 1)),
+                            r) ||
+                 !VsClient::PayloadBareText(r, 400, 0, answer) || answer != path)
+            problems += "\n    a repeated GET answered " + to_string(r.status) + " " + answer +
+                        " instead of " + path + (c.Close(), "");
+    }
+    cacheEntries_ = index.size();
     Check("cache index, files and repeated GETs agree after SIGKILL and restart",
-          cacheEntries_ > 0 && problems.empty(),
-          std::to_string(cacheEntries_) + " entries" + problems.substr(0, 2000));
-    const std::optional<int> status = server_->Stop();
-    cleanStops_ += ExitedWithZero(status) ? 1 : 0;
-    Check("clean stop at the end", ExitedWithZero(status),
-          DescribeStatus(status) + (ExitedWithZero(status) ? "" : "\n" + server_->Tail()));
+          !index.empty() && problems.empty(),
+          to_string(index.size()) + " entries" + problems.substr(0, 2000));
+    const std::optional<int> status = Stop(SIGTERM);
+    cleanStops_ +=
+        Check("clean stop at the end", status == 0, Describe(status) + (status == 0 ? "" : Tail()))
+            ? 1
+            : 0;
 }
 
 // Every line starts with its time and ends with CR LF (no line torn by
 // writers on other threads), every answered request has its line, and the
 // service events are there.
 void SoakRun::CheckLogs(const Tally& tally) {
-    std::string log = server_->Logs(false);
+    const std::string log = Logs(false);
     uint64_t answered = 0, lines = 0, torn = 0;
     for (const auto& [category, counts] : tally.statuses)
         for (const auto& [status, count] : counts)
-            answered += status != kNoAnswer && category.find("bad") == std::string::npos &&
-                                category != "EXEC2 release"
-                            ? count
-                            : 0;
+            if (status != kNoAnswer && category.rfind("bad", 0) != 0 && category != "EXEC2 release")
+                answered += count;
     std::string sample;
-    for (size_t at = 0, end; at < log.size(); at = end + 2) {
-        end = log.find("\r\n", at);
+    for (size_t at = 0, end = 0; at < log.size(); at = end + 2) {
+        end = std::min(log.find("\r\n", at), log.size());
         at += log.compare(at, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         const std::string line = log.substr(at, end - at);
         const bool timed = line.size() > 9 && line[2] == ':' && line[5] == ':' && line[8] == ' ';
-        if (!timed || end == std::string::npos) {
-            sample = torn++ ? sample : "\n    " + line.substr(0, 200);
-            end = end == std::string::npos ? log.size() : end;
-        }
+        if (!timed || end == log.size())
+            sample += torn++ < 3 ? "\n    " + line.substr(0, 200) : "";
         lines += timed && line[9] != '#' ? 1 : 0;
     }
-    Check("request log lines well formed", torn == 0, std::to_string(torn) + " torn" + sample);
+    Check("request log lines well formed", torn == 0, to_string(torn) + " torn" + sample);
     Check("a request log line for every answered request", lines >= answered,
-          std::to_string(lines) + " lines for " + std::to_string(answered) + " answers");
+          to_string(lines) + " lines for " + to_string(answered) + " answers");
     Check("a stop line for every clean stop",
-          vstest::CountOf(log, "# Service stopped successfully.") ==
-              static_cast<size_t>(cleanStops_));
-    const size_t reloads =
-        vstest::CountOf(server_->Logs(true), "INI file has changed and reloaded");
-    Check("INI rewrites noticed (system log)", reloads * 2 >= static_cast<size_t>(iniWrites_),
-          std::to_string(reloads) + " reloads for " + std::to_string(iniWrites_) + " rewrites");
-}
-
-float Percentile(std::vector<float> values, double fraction) {
-    if (values.empty())
-        return 0;
-    const auto at = values.begin() + static_cast<long>(values.size() * fraction);
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
+          vstest::CountOf(log, "# Service stopped successfully.") == size_t(cleanStops_));
+    const size_t reloads = vstest::CountOf(Logs(true), "INI file has changed and reloaded");
+    Check("INI rewrites noticed (system log)", reloads * 2 >= size_t(iniWrites_),
+          to_string(reloads) + " reloads for " + to_string(iniWrites_) + " rewrites");
 }
 
 void SoakRun::PrintFigures(const Tally& tally) {
@@ -314,13 +434,15 @@ void SoakRun::PrintFigures(const Tally& tally) {
         for (const auto& [status, count] : counts) {
             total += count;
             unanswered += status == kNoAnswer ? count : 0;
-            line += " " + (status == kNoAnswer ? "none" : std::to_string(status)) + ":" +
-                    std::to_string(count);
+            line +=
+                " " + (status == kNoAnswer ? "none" : to_string(status)) + ":" + to_string(count);
         }
         printf("  %-14s%s\n", category.c_str(), line.c_str());
     }
-    printf("latency of %zu answers: p50 %.1f ms, p99 %.1f ms\n", tally.latencyMs.size(),
-           Percentile(tally.latencyMs, 0.5), Percentile(tally.latencyMs, 0.99));
+    std::vector<float> ms = tally.latencyMs;
+    std::sort(ms.begin(), ms.end());
+    printf("latency: p50 %.0f ms, p99 %.0f ms\n", ms.empty() ? 0 : ms[ms.size() / 2],
+           ms.empty() ? 0 : ms[ms.size() * 99 / 100]);
     printf("RSS KiB: server %llu in the warm-up (%.0f s), %llu after; worker peak %llu, %llu\n",
            (unsigned long long)serverWarm_, Warmup(), (unsigned long long)serverAfter_,
            (unsigned long long)workerWarm_, (unsigned long long)workerAfter_);
@@ -329,15 +451,14 @@ void SoakRun::PrintFigures(const Tally& tally) {
     printf("%zu workers killed, %d INI rewrites, %zu cache entries after the crash\n",
            kills_.size(), iniWrites_, cacheEntries_);
     Check("every request answered", total > 0 && unanswered == 0,
-          std::to_string(total - unanswered) + " of " + std::to_string(total));
+          to_string(total - unanswered) + " of " + to_string(total));
     std::string samples;
     for (const std::string& s : tally.samples)
         samples += "\n    " + s;
     Check("every answer as expected and GET results stable", tally.failures == 0,
-          std::to_string(tally.failures) + " unexpected" + samples);
+          to_string(tally.failures) + " unexpected" + samples);
 }
 
-// --seconds N, --minutes N, --connections N, --kill-every S, --ini-every S.
 bool Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::pair<int*, int>> flags = {
         {"--seconds", {&o.seconds, 1}},

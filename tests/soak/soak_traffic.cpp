@@ -150,24 +150,18 @@ public:
     Client(Traffic& traffic, int id, Tally& tally)
         : t_(traffic), tally_(tally), random_(1000u + static_cast<unsigned>(id)) {}
 
+    // A quarter of the images sent are hostile.
     void Run() {
         while (t_.Pass(c_) && std::chrono::steady_clock::now() < t_.deadline) {
             const int pick = Uniform(100);
-            if (pick < 30)
-                Get();
-            else if (pick < 34)
-                Refused("GET missing", 102,
-                        GetFrame(t_.missingFolder + "/none.jpg", "cmd=thumb&w=64"));
-            else if (pick < 42)
-                GetHostile();
-            else if (pick < 54)
-                Exec();
+            const bool hostile = Uniform(4) == 0;
+            const SoakImage& image = hostile ? Pick(t_.images.hostile) : Pick(t_.images.photos);
+            if (pick < 40)
+                Get(image, hostile);
             else if (pick < 60)
-                ExecHostile();
-            else if (pick < 82)
-                Exec2();
+                Exec(image, hostile);
             else if (pick < 90)
-                Exec2Hostile();
+                Exec2(image, hostile);
             else if (pick < 96)
                 BadFrame();
             else
@@ -178,18 +172,10 @@ public:
 
 private:
     int Uniform(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
-    template <typename T>
-    const T& Pick(const std::vector<T>& from) {
+    const SoakImage& Pick(const std::vector<SoakImage>& from) {
         return from[Uniform(static_cast<int>(from.size()))];
     }
     int Width() { return 40 + 8 * (Uniform(4) == 0 ? Uniform(76) : Uniform(8)); }
-    Bytes GetFrame(const std::string& source, const std::string& command) {
-        return VsClient::BuildGetFrame(source, command);
-    }
-    Bytes Exec2Frame(Exec2Kind kind, const Bytes& data, const std::string& script,
-                     const std::string& name) {
-        return VsClient::BuildExec2Frame(kind, data, script, name);
-    }
 
     // One request; false (and counted as a failure) when no answer came.
     bool Ask(const std::string& category, const Bytes& frame, Response& r) {
@@ -207,44 +193,29 @@ private:
         return false;
     }
 
-    // Asks and expects exactly `status`.
-    void Refused(const std::string& category, uint32_t status, const Bytes& frame) {
-        Response r;
-        if (Ask(category, frame, r) && r.status != status)
-            tally_.Fail(category + ": status " + std::to_string(r.status));
-    }
-
-    // A hostile file is refused with 2xx; some damaged copies still decode.
-    bool CheckHostile(const std::string& category, const SoakImage& image, const Response& r) {
-        if ((r.status < 200 || r.status >= 300) && (image.mustFail || r.status != 0))
-            tally_.Fail(category + " " + image.path + ": status " + std::to_string(r.status));
+    // Success carries an image (JPEG or PNG), or a size: of `width` x `height`
+    // where these are not 0. A hostile file is refused with 2xx, though some
+    // damaged copies still decode. Other failures may come of a killed worker.
+    bool Check(const std::string& category, const SoakImage& image, const Response& r, bool size,
+               uint32_t width = 0, uint32_t height = 0) {
+        Bytes data;
+        uint32_t w = 0, h = 0;
+        const bool ok = size ? VsClient::PayloadSize(r, w, h) && w > 0 && h > 0 &&
+                                   (width == 0 || w == width) && (height == 0 || h == height)
+                             : VsClient::PayloadBinary(r, data) && data.size() > 8 &&
+                                   ((data[0] == 0xFF && data[1] == 0xD8) ||
+                                    (data[0] == 0x89 && data[1] == 'P'));
+        if (r.status == 0 ? !ok : r.status / 100 != 2 && image.mustFail)
+            tally_.Fail(category + " " + image.path + ": status " + std::to_string(r.status) +
+                        (r.status == 0
+                             ? " with a wrong answer " + std::to_string(w) + "x" + std::to_string(h)
+                             : ""));
         return r.status == 0;
     }
 
-    // Success carries an image (JPEG or PNG) or, for `width` > 0, a size of
-    // that width (or any size for -1).
-    void CheckAnswer(const std::string& category, const Response& r, int width) {
-        Bytes data;
-        uint32_t w = 0, h = 0;
-        const bool ok = width != 0 ? VsClient::PayloadSize(r, w, h) && w > 0 && h > 0 &&
-                                         (width < 0 || w == static_cast<uint32_t>(width))
-                                   : VsClient::PayloadBinary(r, data) && data.size() > 8 &&
-                                         ((data[0] == 0xFF && data[1] == 0xD8) ||
-                                          (data[0] == 0x89 && data[1] == 'P'));
-        if (r.status == 0 && !ok)
-            tally_.Fail(category + ": status 0 with a wrong answer" +
-                        (width > 0
-                             ? ", width " + std::to_string(w) + " for " + std::to_string(width)
-                             : ""));
-    }
-
-    void Get();
-    void Record(const std::string& category, const std::string& key, const Response& r);
-    void GetHostile();
-    void Exec();
-    void ExecHostile();
-    void Exec2();
-    void Exec2Hostile();
+    void Get(const SoakImage& image, bool hostile);
+    void Exec(const SoakImage& image, bool hostile);
+    void Exec2(const SoakImage& image, bool hostile);
     void BadFrame();
 
     Traffic& t_;
@@ -253,40 +224,39 @@ private:
     VsClient::Connection c_;
 };
 
-void Client::Get() {
+// A result path must exist, and a GET keeps its path for the whole run. A
+// source that does not exist is answered 102.
+void Client::Get(const SoakImage& image, bool hostile) {
     static const char* const kFixed[] = {"cmd=gray", "cmd=sepia", "cmd=rotate&angle=90",
                                          "cmd=crop&x=10&y=10&w=120&h=90", "cmd=flip&vertical=true"};
-    const SoakImage& photo = Pick(t_.images.photos);
     const int pick = Uniform(10);
     const std::string command = pick < 6   ? "cmd=thumb&w=" + std::to_string(Width())
                                 : pick < 8 ? "cmd=resize&w=" + std::to_string(Width())
                                            : kFixed[Uniform(5)];
-    const std::string key = photo.path + "\n" + command;
-    const std::string category = t_.FirstAsk(key) ? "GET new" : "GET repeat";
+    const bool missing = Uniform(10) == 0;
+    const std::string source = missing ? image.path + ".none" : image.path;
+    const std::string key = source + "\n" + command;
+    const std::string category = missing            ? "GET missing"
+                                 : hostile          ? "GET hostile"
+                                 : t_.FirstAsk(key) ? "GET new"
+                                                    : "GET repeat";
     Response r;
-    if (Ask(category, GetFrame(photo.path, command), r) && r.status == 0)
-        Record(category, key, r);
-}
-
-// A result path must exist, and a key keeps its path for the whole run.
-void Client::Record(const std::string& category, const std::string& key, const Response& r) {
     std::string path;
+    if (!Ask(category, VsClient::BuildGetFrame(source, command), r))
+        return;
+    if (missing ? r.status != 102
+                : r.status / 100 != 2 && hostile && (image.mustFail || r.status != 0))
+        tally_.Fail(key + ": status " + std::to_string(r.status));
+    if (missing || r.status != 0)
+        return;
     if (!VsClient::PayloadBareText(r, VsClient::kEncodingUtf16, 0, path) || !fs::exists(path))
-        tally_.Fail(category + ": status 0 without an existing path: " + path);
+        tally_.Fail(key + ": status 0 without an existing path: " + path);
     auto [it, added] = tally_.answers.emplace(key, path);
     if (!added && it->second != path)
-        tally_.Fail(category + ": " + key + " answered " + path + " after " + it->second);
+        tally_.Fail(key + ": answered " + path + " after " + it->second);
 }
 
-void Client::GetHostile() {
-    const SoakImage& image = Pick(t_.images.hostile);
-    Response r;
-    if (Ask("GET hostile", GetFrame(image.path, "cmd=thumb&w=100"), r) &&
-        CheckHostile("GET hostile", image, r))
-        Record("GET hostile", image.path + "\ncmd=thumb&w=100", r);
-}
-
-void Client::Exec() {
+void Client::Exec(const SoakImage& image, bool hostile) {
     const int w = Width(), pick = Uniform(3);
     const std::string width = std::to_string(w);
     const std::string script = pick == 0 ? "cmd=thumb&w=" + width + "\ncmd=encode&format=jpg"
@@ -294,85 +264,62 @@ void Client::Exec() {
                                    ? "cmd=resize&w=" + width + "\r\ncmd=_getmetric_&info=v1"
                                    : "cmd=gray\ncmd=thumb&w=" + width + "\ncmd=encode&format=png";
     Response r;
-    if (Ask("EXEC",
-            VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, Pick(t_.images.photos).bytes, "",
-                                     script),
-            r))
-        CheckAnswer("EXEC", r, pick == 1 ? w : 0);
-}
-
-void Client::ExecHostile() {
-    const SoakImage& image = Pick(t_.images.hostile);
-    Response r;
-    if (Ask("EXEC hostile",
-            VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, image.bytes, "",
-                                     "cmd=thumb&w=100\ncmd=encode&format=jpg"),
-            r))
-        CheckHostile("EXEC hostile", image, r);
+    if (Ask(hostile ? "EXEC hostile" : "EXEC",
+            VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, image.bytes, "", script), r))
+        Check("EXEC", image, r, pick == 1, pick == 1 ? w : 0);
 }
 
 // Load, script, encode and mostly release; a kept image serves the
 // connection's next session of that name.
-void Client::Exec2() {
-    const SoakImage& photo = Pick(t_.images.photos);
+void Client::Exec2(const SoakImage& image, bool hostile) {
     const std::string name = "img" + std::to_string(Uniform(3));
     const bool byPath = Uniform(2) == 0, thumb = Uniform(2) == 0;
     const int w = Width();
     const std::string script =
         thumb ? "cmd=thumb&w=" + std::to_string(w)
               : "cmd=resize&w=" + std::to_string(w) + "\ncmd=rotate&angle=90\ncmd=gray";
-    Response r;
-    if (!Ask("EXEC2 load",
-             Exec2Frame(byPath ? Exec2Kind::kLoadFile : Exec2Kind::kLoadBytes,
-                        byPath ? VsClient::Utf16z(photo.path) : photo.bytes, "", name),
-             r))
-        return;
-    CheckAnswer("EXEC2 load", r, -1);
-    if (!Ask("EXEC2 script", Exec2Frame(Exec2Kind::kScript, {}, script, name), r))
-        return;
-    CheckAnswer("EXEC2 script", r, -1);
     const std::string encode = Uniform(2) ? "cmd=encode&format=jpg" : "cmd=encode&format=png";
-    if (!Ask("EXEC2 encode", Exec2Frame(Exec2Kind::kScript, {}, encode, name), r))
-        return;
-    CheckAnswer("EXEC2 encode", r, 0);
-    if (Uniform(4) != 0)
-        Ask("EXEC2 release", Exec2Frame(Exec2Kind::kRelease, {}, "", name), r);
-}
-
-void Client::Exec2Hostile() {
-    const SoakImage& image = Pick(t_.images.hostile);
     Response r;
-    if (Ask("EXEC2 hostile", Exec2Frame(Exec2Kind::kLoadBytes, image.bytes, "", "bad"), r))
-        CheckHostile("EXEC2 hostile", image, r);
-    Ask("EXEC2 release", Exec2Frame(Exec2Kind::kRelease, {}, "", "bad"), r);
+    const bool loaded = Ask(hostile ? "EXEC2 hostile" : "EXEC2 load",
+                            VsClient::BuildExec2Frame(
+                                byPath ? Exec2Kind::kLoadFile : Exec2Kind::kLoadBytes,
+                                byPath ? VsClient::Utf16z(image.path) : image.bytes, "", name),
+                            r) &&
+                        Check("EXEC2 load", image, r, true);
+    if (loaded &&
+        Ask("EXEC2 script", VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, script, name), r) &&
+        Check("EXEC2 script", image, r, true, 0, thumb ? 0 : w) &&
+        Ask("EXEC2 encode", VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, encode, name), r))
+        Check("EXEC2 encode", image, r, false);
+    if (hostile || Uniform(4) != 0)
+        Ask("EXEC2 release", VsClient::BuildExec2Frame(Exec2Kind::kRelease, {}, "", name), r);
 }
 
-// An unknown verb, a GET whose body is noise, or a frame cut short by a
-// client that goes away.
+// An unknown verb (answered 100), a GET whose body is noise, or a frame cut
+// short by a client that goes away.
 void Client::BadFrame() {
     Bytes noise(static_cast<size_t>(Uniform(300)));
     for (uint8_t& b : noise)
         b = static_cast<uint8_t>(random_());
     const int pick = Uniform(3);
     Response r;
-    if (pick == 0) {
-        Refused("bad verb", 100, VsClient::BuildRequestFrame("NOSUCHVERB", 400, noise));
-    } else if (pick == 1) {
-        if (Ask("bad GET body", VsClient::BuildRequestFrame("GET", 400, noise), r) && r.status == 0)
-            tally_.Fail("bad GET body: status 0");
-    } else if (c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000)) {
-        Bytes frame = GetFrame(Pick(t_.images.photos).path, "cmd=gray");
-        frame.resize(frame.size() / 2);
-        c_.Send(frame);
+    if (pick < 2 &&
+        Ask(pick ? "bad GET body" : "bad verb",
+            VsClient::BuildRequestFrame(pick ? "GET" : "NOSUCHVERB", 400, noise), r) &&
+        (pick ? r.status == 0 : r.status != 100))
+        tally_.Fail("bad frame: status " + std::to_string(r.status));
+    if (pick == 2 && (c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000))) {
+        Bytes frame = VsClient::BuildGetFrame(t_.images.photos[0].path, "cmd=gray");
+        c_.Send(Bytes(frame.begin(), frame.begin() + frame.size() / 2));
         c_.Close();
     }
 }
 
 }  // namespace
 
-Traffic::Traffic(uint16_t port, const ImageSet& images, std::string missingFolder, int connections,
+Traffic::Traffic(uint16_t port, const ImageSet& images, int connections,
                  std::chrono::steady_clock::time_point deadline)
-    : port(port), images(images), missingFolder(std::move(missingFolder)), deadline(deadline) {
+    : port(port), images(images), deadline(deadline) {
     tallies_.resize(static_cast<size_t>(connections));
     for (int i = 0; i < connections; ++i)
         threads_.emplace_back([this, i] { Client(*this, i, tallies_[i]).Run(); });
