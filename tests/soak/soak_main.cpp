@@ -9,17 +9,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <memory>
-#include <optional>
 #include <sstream>
 
-#include "client/connection.h"
-#include "client/verb_requests.h"
-#include "soak/soak.h"
+#include "soak/soak_traffic.h"
 #include "support/child_process.h"
-#include "support/temp_dir.h"
 #include "support/text_count.h"
 
 namespace Soak {
@@ -115,7 +109,6 @@ public:
         if (!failed_)
             fs::remove_all(path_, ec);
     }
-    int Run();
 
 private:
     bool Check(const std::string& name, bool ok, const std::string& detail = "") {
@@ -132,19 +125,296 @@ private:
         const std::string text = vstest::ReadFile(File("output-" + to_string(starts_) + ".txt"));
         return "\n" + text.substr(text.size() > 2000 ? text.size() - 2000 : 0);
     }
-    void WriteIni(int variant);
-    bool Start(const std::string& when);
-    std::optional<int> Stop(int signal);
-    bool StillUp();
-    std::string Logs(bool system) const;
-    void Drive(Traffic& traffic);
-    void Restart(Traffic& traffic, double elapsed);
-    int SettledDescriptors();
-    void CheckDescriptors(const std::string& when, int& count, int expected);
-    void CheckWorkers();
-    void CheckCache(const Tally& tally);
-    void CheckLogs(const Tally& tally);
-    void PrintFigures(const Tally& tally);
+
+    // The cache limit is far above what the soak's bounded set of results takes:
+    // nothing is evicted, so the cache check after the crash is exact. The file
+    // is rewritten in place, as an editor saves it.
+    void WriteIni(int variant) {
+        vstest::WriteFile(File("vistrel5.ini"),
+                          "[Server]\r\nPort=" + to_string(port_) +
+                              "\r\nAccessPermit=127.0.0.1;\r\nEngineWorkprocessCount=4\r\n"
+                              "MaxCacheSize=1024\r\nCacheSubFolders=8\r\nKeepLogDay=" +
+                              (variant % 2 ? "31" : "30") + "\r\n[ImageProcessing]\r\n" +
+                              "ImageJpegQuality=" + (variant % 3 ? "85" : "90") + "\r\n");
+    }
+
+    // Starts vistrel5 -debug; it is ready when it answers an unknown verb (100).
+    bool Start(const std::string& when) {
+        ended_.reset();
+        server_ = std::make_unique<vstest::ChildProcess>(
+            std::vector<std::string>{File("vistrel5"), "-debug"},
+            File("output-" + to_string(++starts_) + ".txt"));
+        for (int i = 0; i < 450 && StillUp(); ++i, Sleep(200)) {
+            VsClient::Connection c;
+            VsClient::Response r;
+            if (c.Connect("127.0.0.1", port_, 5000) &&
+                c.Request(VsClient::BuildRequestFrame("SOAKPING", 400, {}), r) && r.status == 100)
+                return Check("server started " + when, true);
+        }
+        return Check("server started " + when, false, "no answer within 90 s" + Tail());
+    }
+
+    // The wait status, or nothing when SIGTERM did not end it and it was killed.
+    std::optional<int> Stop(int signal) {
+        if (server_ && !ended_) {
+            server_->Signal(signal);
+            ended_ = server_->WaitExit(std::chrono::seconds(signal == SIGTERM ? 120 : 30));
+            if (!ended_)
+                return Stop(SIGKILL), std::nullopt;
+        }
+        return ended_;
+    }
+
+    bool StillUp() {
+        // A reaped child is never waited for again: its number may be reused.
+        if (!ended_ && !(ended_ = server_->WaitExit(std::chrono::milliseconds(1))))
+            return true;
+        return Check("server stayed up", false,
+                     "vistrel5 ended (" + Describe(ended_) + ")" +
+                         (fs::exists(File("vistrel5.dmp")) ? ", vistrel5.dmp written" : "") +
+                         Tail());
+    }
+
+    // The request logs, or the system logs, joined in date order.
+    std::string Logs(bool system) const {
+        std::vector<fs::path> files;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(File("LogFiles"), ec))
+            if ((e.path().filename().string().rfind("System_", 0) == 0) == system)
+                files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        std::string text;
+        for (const fs::path& f : files)
+            text += vstest::ReadFile(f.string());
+        return text;
+    }
+
+public:
+    int Run() {
+        setvbuf(stdout, nullptr, _IOLBF, 0);
+        std::string pattern = (fs::temp_directory_path() / "vs5soak-XXXXXX").string();
+        path_ = mkdtemp(pattern.data()) ? pattern : "";
+        if (!Check("test images made", !path_.empty() && MakeImages(File("photos"), images_)))
+            return 1;
+        const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+        for (const char* program : {"vistrel5", "vistrelremt"})
+            fs::copy_file(bin / program, File(program));
+        WriteIni(0);
+        if (!Start("at first"))
+            return 1;
+        fdStart_ = SettledDescriptors();
+        workersStarted_ = WorkersOf(pid()).size();
+        printf("soak: %d s in %s, port %u, %zu workers, %zu photos, %zu hostile files\n",
+               o_.seconds, path_.c_str(), port_, workersStarted_, images_.photos.size(),
+               images_.hostile.size());
+        // Two halves of traffic with a clean restart between them; each half
+        // ends once its clients have their last answers. The times of the run
+        // (Elapsed) are traffic times: the restart does not count.
+        for (int half = 1; half <= 2 && !ended_ && (half == 1 || Restart()); ++half) {
+            const std::chrono::milliseconds halfTime(500 * o_.seconds);
+            begin_ = Clock::now() - (half - 1) * halfTime;
+            {
+                Traffic traffic(port_, images_, tally_, o_.connections, begin_ + half * halfTime);
+                Drive(begin_ + half * halfTime);
+            }
+            restarts_.push_back(o_.seconds * half / 2.0);
+        }
+        if (!ended_) {
+            CheckDescriptors("at the end", fdRestart_ >= 0 ? fdRestart_ : fdStart_);
+            CheckWorkers();
+            CheckCache(tally_);
+            CheckLogs(tally_);
+            Check("server RSS within 3x its warm-up peak",
+                  serverAfter_ <= kGrowthFactor * serverWarm_,
+                  to_string(serverAfter_) + " KiB after " + to_string(serverWarm_));
+            Check("worker RSS within 3x their warm-up peak",
+                  workerAfter_ <= kGrowthFactor * workerWarm_,
+                  to_string(workerAfter_) + " KiB after " + to_string(workerWarm_));
+        }
+        PrintFigures(tally_);
+        printf("result: %s%s\n", failed_ ? "FAIL, folder kept: " : "PASS",
+               failed_ ? path_.c_str() : "");
+        return failed_ ? 1 : 0;
+    }
+
+private:
+    // Samples memory every tick: a worker's peak shows the largest image it
+    // held, also between samples. Kills fall half a period off the restart.
+    void Drive(Clock::time_point end) {
+        const double stop = std::chrono::duration<double>(end - begin_).count();
+        for (; Clock::now() < end && StillUp(); Sleep(250)) {
+            const double elapsed = Elapsed();
+            const bool warm = elapsed < Warmup();
+            uint64_t &server = warm ? serverWarm_ : serverAfter_,
+                     &worker = warm ? workerWarm_ : workerAfter_;
+            server = std::max(server, MemoryKb(pid(), "VmRSS"));
+            for (pid_t w : WorkersOf(pid()))
+                worker = std::max(worker, MemoryKb(w, "VmHWM"));
+            if (elapsed >= nextIni_)
+                WriteIni(++iniWrites_), nextIni_ += o_.iniEvery;
+            if (elapsed >= nextKill_) {
+                const std::vector<pid_t> workers = WorkersOf(pid());
+                if (elapsed < stop - kKillMargin && !workers.empty())
+                    kill(workers[kills_.size() % workers.size()], SIGKILL),
+                        kills_.push_back(elapsed);
+                nextKill_ += o_.killEvery;
+            }
+        }
+    }
+
+    // With every client gone: a clean stop, which saves the cache index, and a start.
+    bool Restart() {
+        CheckDescriptors("mid-run", fdStart_);
+        const std::optional<int> status = Stop(SIGTERM);
+        if (Check("clean stop mid-run", status == 0, Describe(status)))
+            ++cleanStops_;
+        const size_t saved = ReadIndex(File("Cache/index.dat")).size();
+        Check("index.dat written by the clean stop", saved > 0, to_string(saved) + " entries");
+        if (!Start("again mid-run"))
+            return false;
+        fdRestart_ = SettledDescriptors();
+        workersStarted_ += WorkersOf(pid()).size();
+        return true;
+    }
+
+    // Once every worker is connected (a socket each, beside the listener) and
+    // the count has held for a second.
+    int SettledDescriptors() {
+        int last = -2, same = 0, count = -1, sockets = 0;
+        for (int i = 0; i < 600 && same < 10; ++i, Sleep(100)) {
+            sockets = 0;
+            count = Descriptors(pid(), &sockets);
+            const bool ready = sockets == 1 + static_cast<int>(WorkersOf(pid()).size());
+            same = ready ? (count == last ? same + 1 : 1) : 0;
+            last = count;
+        }
+        return count;
+    }
+
+    // With no client connected, the server holds what it held after its start;
+    // closed connections are noticed by its loop a moment later.
+    void CheckDescriptors(const std::string& when, int expected) {
+        int count = -1;
+        for (int i = 0; i < 200 && (count = Descriptors(pid())) != expected; ++i)
+            Sleep(100);
+        std::string list;
+        Descriptors(pid(), nullptr, count == expected ? nullptr : &list);
+        Check("descriptors back to the start count " + when, count == expected,
+              to_string(count) + " for " + to_string(expected) + list);
+    }
+
+    // A kill shortly before a restart or the end may not be followed by a
+    // request on that thread, and its worker is then not replaced.
+    void CheckWorkers() {
+        const size_t created = vstest::CountOf(Logs(false), "is created successfully");
+        size_t replaced = 0;
+        for (double at : kills_) {
+            auto next = std::upper_bound(restarts_.begin(), restarts_.end(), at);
+            replaced += next != restarts_.end() && *next - at >= kKillMargin ? 1 : 0;
+        }
+        Check("killed workers replaced (request log)", created >= workersStarted_ + replaced,
+              to_string(created) + " worker starts logged for " + to_string(workersStarted_) +
+                  " at server starts and " + to_string(replaced) + " kills followed by traffic");
+    }
+
+    // After a crash and a restart every listed file exists at its listed size, it
+    // is a result a GET of the soak was given, and that GET answers it again.
+    void CheckCache(const Tally& tally) {
+        Stop(SIGKILL);
+        if (!Start("after SIGKILL"))
+            return;
+        std::map<std::string, std::string> requestOf;  // path -> "source\ncommand"
+        for (const auto& [request, path] : tally.answers)
+            requestOf.emplace(path, request);
+        const auto index = ReadIndex(File("Cache/index.dat"));
+        std::string problems;
+        VsClient::Connection c;
+        for (const auto& [path, size] : index) {
+            std::error_code ec;
+            const std::string onDisk = to_string(fs::file_size(path, ec));
+            const auto it = requestOf.find(path);
+            const size_t split = it == requestOf.end() ? 0 : it->second.find('\n');
+            VsClient::Response r;
+            std::string answer;
+            if (ec || onDisk != to_string(size))
+                problems += "\n    listed at " + to_string(size) + " bytes, on disk " +
+                            (ec ? "missing" : onDisk) + ": " + path;
+            else if (it == requestOf.end())
+                problems += "\n    listed, but no GET of the soak was given it: " + path;
+            else if (!(c.connected() || c.Connect("127.0.0.1", port_, 120000)) ||
+                     !c.Request(VsClient::BuildGetFrame(it->second.substr(0, split),
+                                                        it->second.substr(split + 1)),
+                                r) ||
+                     !VsClient::PayloadBareText(r, 400, 0, answer) || answer != path)
+                problems += "\n    a repeated GET answered " + to_string(r.status) + " " + answer +
+                            " instead of " + path + (c.Close(), "");
+        }
+        Check("cache index, files and repeated GETs agree after SIGKILL and restart",
+              !index.empty() && problems.empty(),
+              to_string(index.size()) + " entries" + problems.substr(0, 2000));
+        const std::optional<int> status = Stop(SIGTERM);
+        if (Check("clean stop at the end", status == 0,
+                  Describe(status) + (status == 0 ? "" : Tail())))
+            ++cleanStops_;
+    }
+
+    // Every line starts with its time and ends with CR LF (no line torn by
+    // writers on other threads), every answered request has its line, and the
+    // service events are there.
+    void CheckLogs(const Tally& tally) {
+        const std::string log = Logs(false);
+        uint64_t answered = 0, lines = 0, torn = 0;
+        for (const auto& [category, counts] : tally.statuses)
+            for (const auto& [status, count] : counts)
+                if (status != kNoAnswer && category.rfind("bad", 0) != 0 &&
+                    category != "EXEC2 release")
+                    answered += count;
+        std::string sample;
+        for (size_t at = 0, end = 0; at < log.size(); at = end + 2) {
+            end = std::min(log.find("\r\n", at), log.size());
+            at += log.compare(at, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+            const std::string line = log.substr(at, end - at);
+            const bool timed =
+                line.size() > 9 && line[2] == ':' && line[5] == ':' && line[8] == ' ';
+            if (!timed || end == log.size())
+                sample += torn++ < 3 ? "\n    " + line.substr(0, 200) : "";
+            lines += timed && line[9] != '#' ? 1 : 0;
+        }
+        Check("request log lines well formed", torn == 0, to_string(torn) + " torn" + sample);
+        Check("a request log line for every answered request", lines >= answered,
+              to_string(lines) + " lines for " + to_string(answered) + " answers");
+        Check("a stop line for every clean stop",
+              vstest::CountOf(log, "# Service stopped successfully.") == size_t(cleanStops_));
+        const size_t reloads = vstest::CountOf(Logs(true), "INI file has changed and reloaded");
+        Check("INI rewrites noticed (system log)", reloads * 2 >= size_t(iniWrites_),
+              to_string(reloads) + " reloads for " + to_string(iniWrites_) + " rewrites");
+    }
+
+    void PrintFigures(const Tally& tally) {
+        uint64_t total = 0, unanswered = 0;
+        printf("requests by category and status (%d connections):\n", o_.connections);
+        for (const auto& [category, counts] : tally.statuses) {
+            std::string line;
+            for (const auto& [status, count] : counts) {
+                total += count;
+                unanswered += status == kNoAnswer ? count : 0;
+                line += " " + (status == kNoAnswer ? "none" : to_string(status)) + ":" +
+                        to_string(count);
+            }
+            printf("  %-14s%s\n", category.c_str(), line.c_str());
+        }
+        std::vector<float> ms = tally.latencyMs;
+        std::sort(ms.begin(), ms.end());
+        printf("latency: p50 %.0f ms, p99 %.0f ms\n", ms.empty() ? 0 : ms[ms.size() / 2],
+               ms.empty() ? 0 : ms[ms.size() * 99 / 100]);
+        Check("every request answered", total > 0 && unanswered == 0,
+              to_string(total - unanswered) + " of " + to_string(total));
+        std::string samples;
+        for (const std::string& s : tally.samples)
+            samples += "\n    " + s;
+        Check("every answer as expected and GET results stable", tally.failures == 0,
+              to_string(tally.failures) + " unexpected" + samples);
+    }
 
     const Options o_;
     std::string path_;
@@ -155,309 +425,13 @@ private:
     int starts_ = 0, iniWrites_ = 0, cleanStops_ = 0;
     Clock::time_point begin_;
     uint64_t serverWarm_ = 0, serverAfter_ = 0, workerWarm_ = 0, workerAfter_ = 0;
-    int fdStart_ = -1, fdMid_ = -1, fdRestart_ = -1, fdEnd_ = -1;
+    int fdStart_ = -1, fdRestart_ = -1;
     std::vector<double> kills_, restarts_;  // the mid-run restart, then the end of traffic
-    size_t workersStarted_ = 0, cacheEntries_ = 0;
-    bool restarted_ = false, failed_ = false;
+    size_t workersStarted_ = 0;
+    double nextIni_ = o_.iniEvery, nextKill_ = o_.killEvery / 2.0;
+    Tally tally_;
+    bool failed_ = false;
 };
-
-// The cache limit is far above what the soak's bounded set of results takes:
-// nothing is evicted, so the cache check after the crash is exact. The file
-// is rewritten in place, as an editor saves it.
-void SoakRun::WriteIni(int variant) {
-    vstest::WriteFile(File("vistrel5.ini"),
-                      "[Server]\r\nPort=" + to_string(port_) +
-                          "\r\nAccessPermit=127.0.0.1;\r\nEngineWorkprocessCount=4\r\n"
-                          "MaxCacheSize=1024\r\nCacheSubFolders=8\r\nKeepLogDay=" +
-                          (variant % 2 ? "31" : "30") + "\r\n[ImageProcessing]\r\n" +
-                          "ImageJpegQuality=" + (variant % 3 ? "85" : "90") + "\r\n");
-}
-
-// Starts vistrel5 -debug; it is ready when it answers an unknown verb (100).
-bool SoakRun::Start(const std::string& when) {
-    ended_.reset();
-    server_ =
-        std::make_unique<vstest::ChildProcess>(std::vector<std::string>{File("vistrel5"), "-debug"},
-                                               File("output-" + to_string(++starts_) + ".txt"));
-    for (int i = 0; i < 450 && StillUp(); ++i, Sleep(200)) {
-        VsClient::Connection c;
-        VsClient::Response r;
-        if (c.Connect("127.0.0.1", port_, 5000) &&
-            c.Request(VsClient::BuildRequestFrame("SOAKPING", 400, {}), r) && r.status == 100)
-            return Check("server started " + when, true);
-    }
-    return Check("server started " + when, false, "no answer within 90 s" + Tail());
-}
-
-// The wait status, or nothing when SIGTERM did not end it and it was killed.
-std::optional<int> SoakRun::Stop(int signal) {
-    if (server_ && !ended_) {
-        server_->Signal(signal);
-        ended_ = server_->WaitExit(std::chrono::seconds(signal == SIGTERM ? 120 : 30));
-        if (!ended_)
-            return Stop(SIGKILL), std::nullopt;
-    }
-    return ended_;
-}
-
-bool SoakRun::StillUp() {
-    // A reaped child is never waited for again: its number may be reused.
-    if (!ended_ && !(ended_ = server_->WaitExit(std::chrono::milliseconds(1))))
-        return true;
-    return Check("server stayed up", false,
-                 "vistrel5 ended (" + Describe(ended_) + ")" +
-                     (fs::exists(File("vistrel5.dmp")) ? ", vistrel5.dmp written" : "") + Tail());
-}
-
-// The request logs, or the system logs, joined in date order.
-std::string SoakRun::Logs(bool system) const {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(File("LogFiles"), ec))
-        if ((e.path().filename().string().rfind("System_", 0) == 0) == system)
-            files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    std::string text;
-    for (const fs::path& f : files)
-        text += vstest::ReadFile(f.string());
-    return text;
-}
-
-int SoakRun::Run() {
-    setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::string pattern = (fs::temp_directory_path() / "vs5soak-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : "";
-    if (!Check("test images made", !path_.empty() && MakeImages(File("photos"), images_)))
-        return 1;
-    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-    for (const char* program : {"vistrel5", "vistrelremt"})
-        fs::copy_file(bin / program, File(program));
-    WriteIni(0);
-    if (!Start("at first"))
-        return 1;
-    fdStart_ = SettledDescriptors();
-    workersStarted_ = WorkersOf(pid()).size();
-    printf("soak: %d s in %s, port %u, %zu workers, %zu photos, %zu hostile files\n", o_.seconds,
-           path_.c_str(), port_, workersStarted_, images_.photos.size(), images_.hostile.size());
-    begin_ = Clock::now();
-    Traffic traffic(port_, images_, o_.connections, begin_ + std::chrono::seconds(o_.seconds));
-    Drive(traffic);
-    const Tally tally = traffic.Finish();
-    restarts_.push_back(Elapsed());
-    if (!ended_) {
-        CheckDescriptors("at the end", fdEnd_, fdRestart_ >= 0 ? fdRestart_ : fdStart_);
-        CheckWorkers();
-        CheckCache(tally);
-        CheckLogs(tally);
-        Check("server RSS within 3x its warm-up peak", serverAfter_ <= kGrowthFactor * serverWarm_,
-              to_string(serverAfter_) + " KiB after " + to_string(serverWarm_));
-        Check("worker RSS within 3x their warm-up peak",
-              workerAfter_ <= kGrowthFactor * workerWarm_,
-              to_string(workerAfter_) + " KiB after " + to_string(workerWarm_));
-    }
-    PrintFigures(tally);
-    printf("result: %s%s\n", failed_ ? "FAIL, folder kept: " : "PASS",
-           failed_ ? path_.c_str() : "");
-    return failed_ ? 1 : 0;
-}
-
-// Samples memory every tick: a worker's peak shows the largest image it
-// held, also between samples. Kills fall between the restart and the end.
-void SoakRun::Drive(Traffic& traffic) {
-    double nextIni = o_.iniEvery, nextKill = o_.killEvery / 2.0, nextReport = 0;
-    for (; Clock::now() < traffic.deadline && StillUp(); Sleep(250)) {
-        if (!restarted_ && Elapsed() >= o_.seconds / 2.0)
-            Restart(traffic, Elapsed());
-        if (ended_)
-            return;
-        const double elapsed = Elapsed();
-        const bool warm = elapsed < Warmup();
-        uint64_t &server = warm ? serverWarm_ : serverAfter_,
-                 &worker = warm ? workerWarm_ : workerAfter_;
-        server = std::max(server, MemoryKb(pid(), "VmRSS"));
-        for (pid_t w : WorkersOf(pid()))
-            worker = std::max(worker, MemoryKb(w, "VmHWM"));
-        if (elapsed >= nextIni)
-            WriteIni(++iniWrites_), nextIni += o_.iniEvery;
-        if (elapsed >= nextKill) {
-            const std::vector<pid_t> workers = WorkersOf(pid());
-            if (elapsed < (restarted_ ? o_.seconds : o_.seconds / 2.0) - kKillMargin &&
-                !workers.empty())
-                kill(workers[kills_.size() % workers.size()], SIGKILL), kills_.push_back(elapsed);
-            nextKill += o_.killEvery;
-        }
-        if (elapsed >= nextReport) {
-            printf("soak: %5.0f s  server RSS %llu KiB  workers %zu  descriptors %d\n", elapsed,
-                   (unsigned long long)MemoryKb(pid(), "VmRSS"), WorkersOf(pid()).size(),
-                   Descriptors(pid()));
-            nextReport = elapsed + std::max(10, o_.seconds / 30);
-        }
-    }
-}
-
-// Every client finishes its request and closes its connection first, so
-// that the clean stop is not mistaken for unanswered requests.
-void SoakRun::Restart(Traffic& traffic, double elapsed) {
-    restarted_ = true;
-    if (Check("clients parked for the mid-run restart", traffic.Park(std::chrono::seconds(400)))) {
-        CheckDescriptors("mid-run", fdMid_, fdStart_);
-        const std::optional<int> status = Stop(SIGTERM);
-        cleanStops_ += Check("clean stop mid-run", status == 0, Describe(status)) ? 1 : 0;
-        const size_t saved = ReadIndex(File("Cache/index.dat")).size();
-        Check("index.dat written by the clean stop", saved > 0, to_string(saved) + " entries");
-        if (Start("again mid-run")) {
-            fdRestart_ = SettledDescriptors();
-            workersStarted_ += WorkersOf(pid()).size();
-            restarts_.push_back(elapsed);
-        }
-    }
-    traffic.Resume();
-}
-
-// Once every worker is connected (a socket each, beside the listener) and
-// the count has held for a second.
-int SoakRun::SettledDescriptors() {
-    int last = -2, same = 0, count = -1, sockets = 0;
-    for (int i = 0; i < 600 && same < 10; ++i, Sleep(100)) {
-        sockets = 0;
-        count = Descriptors(pid(), &sockets);
-        const bool ready = sockets == 1 + static_cast<int>(WorkersOf(pid()).size());
-        same = ready ? (count == last ? same + 1 : 1) : 0;
-        last = count;
-    }
-    return count;
-}
-
-// With no client connected, the server holds what it held after its start;
-// closed connections are noticed by its loop a moment later.
-void SoakRun::CheckDescriptors(const std::string& when, int& count, int expected) {
-    for (int i = 0; i < 200 && (count = Descriptors(pid())) != expected; ++i)
-        Sleep(100);
-    std::string list;
-    Descriptors(pid(), nullptr, count == expected ? nullptr : &list);
-    Check("descriptors back to the start count " + when, count == expected,
-          to_string(count) + " for " + to_string(expected) + list);
-}
-
-// A kill shortly before a restart or the end may not be followed by a
-// request on that thread, and its worker is then not replaced.
-void SoakRun::CheckWorkers() {
-    const size_t created = vstest::CountOf(Logs(false), "is created successfully");
-    size_t replaced = 0;
-    for (double at : kills_) {
-        auto next = std::upper_bound(restarts_.begin(), restarts_.end(), at);
-        replaced += next != restarts_.end() && *next - at >= kKillMargin ? 1 : 0;
-    }
-    Check("killed workers replaced (request log)", created >= workersStarted_ + replaced,
-          to_string(created) + " worker starts logged for " + to_string(workersStarted_) +
-              " at server starts and " + to_string(replaced) + " kills followed by traffic");
-}
-
-// After a crash and a restart every listed file exists at its listed size, it
-// is a result a GET of the soak was given, and that GET answers it again.
-void SoakRun::CheckCache(const Tally& tally) {
-    Stop(SIGKILL);
-    if (!Start("after SIGKILL"))
-        return;
-    std::map<std::string, std::string> requestOf;  // path -> "source\ncommand"
-    for (const auto& [request, path] : tally.answers)
-        requestOf.emplace(path, request);
-    const auto index = ReadIndex(File("Cache/index.dat"));
-    std::string problems;
-    VsClient::Connection c;
-    for (const auto& [path, size] : index) {
-        std::error_code ec;
-        const std::string onDisk = to_string(fs::file_size(path, ec));
-        const auto it = requestOf.find(path);
-        const size_t split = it == requestOf.end() ? 0 : it->second.find('\n');
-        VsClient::Response r;
-        std::string answer;
-        if (ec || onDisk != to_string(size))
-            problems += "\n    listed at " + to_string(size) + " bytes, on disk " +
-                        (ec ? "missing" : onDisk) + ": " + path;
-        else if (it == requestOf.end())
-            problems += "\n    listed, but no GET of the soak was given it: " + path;
-        else if (!(c.connected() || c.Connect("127.0.0.1", port_, 120000)) ||
-                 !c.Request(VsClient::BuildGetFrame(it->second.substr(0, split),
-                                                    it->second.substr(split + 1)),
-                            r) ||
-                 !VsClient::PayloadBareText(r, 400, 0, answer) || answer != path)
-            problems += "\n    a repeated GET answered " + to_string(r.status) + " " + answer +
-                        " instead of " + path + (c.Close(), "");
-    }
-    cacheEntries_ = index.size();
-    Check("cache index, files and repeated GETs agree after SIGKILL and restart",
-          !index.empty() && problems.empty(),
-          to_string(index.size()) + " entries" + problems.substr(0, 2000));
-    const std::optional<int> status = Stop(SIGTERM);
-    cleanStops_ +=
-        Check("clean stop at the end", status == 0, Describe(status) + (status == 0 ? "" : Tail()))
-            ? 1
-            : 0;
-}
-
-// Every line starts with its time and ends with CR LF (no line torn by
-// writers on other threads), every answered request has its line, and the
-// service events are there.
-void SoakRun::CheckLogs(const Tally& tally) {
-    const std::string log = Logs(false);
-    uint64_t answered = 0, lines = 0, torn = 0;
-    for (const auto& [category, counts] : tally.statuses)
-        for (const auto& [status, count] : counts)
-            if (status != kNoAnswer && category.rfind("bad", 0) != 0 && category != "EXEC2 release")
-                answered += count;
-    std::string sample;
-    for (size_t at = 0, end = 0; at < log.size(); at = end + 2) {
-        end = std::min(log.find("\r\n", at), log.size());
-        at += log.compare(at, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-        const std::string line = log.substr(at, end - at);
-        const bool timed = line.size() > 9 && line[2] == ':' && line[5] == ':' && line[8] == ' ';
-        if (!timed || end == log.size())
-            sample += torn++ < 3 ? "\n    " + line.substr(0, 200) : "";
-        lines += timed && line[9] != '#' ? 1 : 0;
-    }
-    Check("request log lines well formed", torn == 0, to_string(torn) + " torn" + sample);
-    Check("a request log line for every answered request", lines >= answered,
-          to_string(lines) + " lines for " + to_string(answered) + " answers");
-    Check("a stop line for every clean stop",
-          vstest::CountOf(log, "# Service stopped successfully.") == size_t(cleanStops_));
-    const size_t reloads = vstest::CountOf(Logs(true), "INI file has changed and reloaded");
-    Check("INI rewrites noticed (system log)", reloads * 2 >= size_t(iniWrites_),
-          to_string(reloads) + " reloads for " + to_string(iniWrites_) + " rewrites");
-}
-
-void SoakRun::PrintFigures(const Tally& tally) {
-    uint64_t total = 0, unanswered = 0;
-    printf("requests by category and status (%d connections):\n", o_.connections);
-    for (const auto& [category, counts] : tally.statuses) {
-        std::string line;
-        for (const auto& [status, count] : counts) {
-            total += count;
-            unanswered += status == kNoAnswer ? count : 0;
-            line +=
-                " " + (status == kNoAnswer ? "none" : to_string(status)) + ":" + to_string(count);
-        }
-        printf("  %-14s%s\n", category.c_str(), line.c_str());
-    }
-    std::vector<float> ms = tally.latencyMs;
-    std::sort(ms.begin(), ms.end());
-    printf("latency: p50 %.0f ms, p99 %.0f ms\n", ms.empty() ? 0 : ms[ms.size() / 2],
-           ms.empty() ? 0 : ms[ms.size() * 99 / 100]);
-    printf("RSS KiB: server %llu in the warm-up (%.0f s), %llu after; worker peak %llu, %llu\n",
-           (unsigned long long)serverWarm_, Warmup(), (unsigned long long)serverAfter_,
-           (unsigned long long)workerWarm_, (unsigned long long)workerAfter_);
-    printf("descriptors: start %d, mid-run %d, after the restart %d, end %d\n", fdStart_, fdMid_,
-           fdRestart_, fdEnd_);
-    printf("%zu workers killed, %d INI rewrites, %zu cache entries after the crash\n",
-           kills_.size(), iniWrites_, cacheEntries_);
-    Check("every request answered", total > 0 && unanswered == 0,
-          to_string(total - unanswered) + " of " + to_string(total));
-    std::string samples;
-    for (const std::string& s : tally.samples)
-        samples += "\n    " + s;
-    Check("every answer as expected and GET results stable", tally.failures == 0,
-          to_string(tally.failures) + " unexpected" + samples);
-}
 
 bool Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::pair<int*, int>> flags = {
