@@ -213,9 +213,12 @@ public:
         for (int half = 1; half <= 2 && !ended_ && (half == 1 || Restart()); ++half) {
             const std::chrono::milliseconds halfTime(500 * o_.seconds);
             begin_ = Clock::now() - (half - 1) * halfTime;
+            const Clock::time_point end = begin_ + half * halfTime;
             {
-                Traffic traffic(port_, images_, tally_, o_.connections, begin_ + half * halfTime);
-                Drive(begin_ + half * halfTime);
+                std::vector<std::jthread> clients;  // joined at the end of the block
+                for (int i = 0; i < o_.connections; ++i)
+                    clients.emplace_back([&, i] { Client(port_, images_, tally_, i, end).Run(); });
+                Drive(end);
             }
             restarts_.push_back(o_.seconds * half / 2.0);
         }
@@ -456,9 +459,10 @@ bool Parse(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Soak::Options options;
     if (!Soak::Parse(argc, argv, options)) {
-        fprintf(stderr,
-                "usage: soak [--seconds N | --minutes N] [--connections N] "
-                "[--kill-every S] [--ini-every S]\n");
+        fputs(
+            "usage: soak [--seconds N | --minutes N] [--connections N] [--kill-every S] "
+            "[--ini-every S]\n",
+            stderr);
         return 2;
     }
     return Soak::SoakRun(options).Run();

@@ -146,35 +146,19 @@ struct Tally {
     }
 };
 
-// The clients, one thread and one connection each, until the deadline.
-class Traffic {
-public:
-    Traffic(uint16_t port, const ImageSet& images, Tally& tally, int connections,
-            std::chrono::steady_clock::time_point deadline);
-    ~Traffic() {
-        for (std::thread& t : threads_)
-            t.join();
-    }
-
-    const uint16_t port;
-    const ImageSet& images;
-    const std::chrono::steady_clock::time_point deadline;
-
-private:
-    std::vector<std::thread> threads_;
-};
-
+// One client: one connection, its own random mix, until the deadline.
 class Client {
 public:
-    Client(Traffic& traffic, Tally& tally, int id)
-        : t_(traffic), tally_(tally), random_(1000u + static_cast<unsigned>(id)) {}
+    Client(uint16_t port, const ImageSet& images, Tally& tally, int id,
+           std::chrono::steady_clock::time_point deadline)
+        : port_(port), images_(images), tally_(tally), deadline_(deadline), random_(1000u + id) {}
 
     // A quarter of the images sent are hostile.
     void Run() {
-        while (std::chrono::steady_clock::now() < t_.deadline) {
+        while (std::chrono::steady_clock::now() < deadline_) {
             const int pick = Uniform(100);
             const bool hostile = Uniform(4) == 0;
-            const SoakImage& image = hostile ? Pick(t_.images.hostile) : Pick(t_.images.photos);
+            const SoakImage& image = hostile ? Pick(images_.hostile) : Pick(images_.photos);
             if (pick < 40)
                 Get(image, hostile);
             else if (pick < 60)
@@ -199,7 +183,7 @@ private:
     // One request; false (and counted as a failure) when no answer came.
     bool Ask(const std::string& category, const Bytes& frame, Response& r) {
         const auto start = std::chrono::steady_clock::now();
-        if ((c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000)) && c_.Request(frame, r)) {
+        if ((c_.connected() || c_.Connect("127.0.0.1", port_, 180000)) && c_.Request(frame, r)) {
             tally_.Count(
                 category, r.status,
                 std::chrono::duration<float, std::milli>(std::chrono::steady_clock::now() - start)
@@ -314,25 +298,20 @@ private:
                 VsClient::BuildRequestFrame(pick ? "GET" : "NOSUCHVERB", 400, noise), r) &&
             (pick ? r.status == 0 : r.status != 100))
             tally_.Fail("bad frame: status " + std::to_string(r.status));
-        if (pick == 2 && (c_.connected() || c_.Connect("127.0.0.1", t_.port, 180000))) {
-            Bytes frame = VsClient::BuildGetFrame(t_.images.photos[0].path, "cmd=gray");
+        if (pick == 2 && (c_.connected() || c_.Connect("127.0.0.1", port_, 180000))) {
+            Bytes frame = VsClient::BuildGetFrame(images_.photos[0].path, "cmd=gray");
             c_.Send(Bytes(frame.begin(), frame.begin() + frame.size() / 2));
             c_.Close();
         }
     }
 
 private:
-    Traffic& t_;
+    const uint16_t port_;
+    const ImageSet& images_;
     Tally& tally_;
+    const std::chrono::steady_clock::time_point deadline_;
     std::mt19937 random_;
     VsClient::Connection c_;
 };
-
-inline Traffic::Traffic(uint16_t port, const ImageSet& images, Tally& tally, int connections,
-                        std::chrono::steady_clock::time_point deadline)
-    : port(port), images(images), deadline(deadline) {
-    for (int i = 0; i < connections; ++i)
-        threads_.emplace_back([this, &tally, i] { Client(*this, tally, i).Run(); });
-}
 
 }  // namespace Soak
