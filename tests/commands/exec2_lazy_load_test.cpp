@@ -1,0 +1,45 @@
+// EXEC2 on a JPEG: a first shrink looks like the whole decode's, a first crop
+// sees its very pixels. "whole" keeps a pristine copy, so it decodes in full.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "client/request_builder.h"
+#include "commands/exec2_session.h"
+#include "support/pixels.h"
+#include "support/temp_dir.h"
+
+namespace CommandTest {
+
+TEST(Exec2LazyLoad, FirstShrinkKeepsSizeAndLookAndCropSeesWholePicture) {
+    vstest::TempDir dir;
+    const std::string photo = dir / "photo.jpg";
+    ASSERT_TRUE(Shell("convert rose: -resize 560x368! -quality 92 '" + photo + "'"));
+    CommandServer server;
+    ASSERT_TRUE(server.Start());
+    Exec2Session session(server);
+    ASSERT_EQ(session.Ask(Exec2Kind::kSetFlags, VsClient::U32s({1}), "", "whole"), "text ");
+    for (const std::string line : {"cmd=resize&w=70", "cmd=crop&x=99&y=51&w=64&h=48"}) {
+        Vs4Image::CBaseImage im[2];
+        for (const std::string name : {"lazy", "whole"}) {
+            ASSERT_EQ(session.Ask(Exec2Kind::kLoadFile, VsClient::Utf16z(photo), "", name),
+                      "size 560x368");  // from the header
+            std::vector<uint8_t> png;
+            ASSERT_TRUE(VsClient::PayloadBinary(
+                session.Send(VsClient::BuildExec2Frame(Exec2Kind::kScript, {},
+                                                       line + "\ncmd=encode&format=png", name)),
+                png));
+            ASSERT_EQ(im[name == "whole"].LoadFromMemory(png.data(), uint32_t(png.size())), 0);
+        }
+        ASSERT_EQ(im[0].width() * 1000 + im[0].height(), im[1].width() * 1000 + im[1].height());
+        double squares = 1e-9;  // colour channels, for the PSNR
+        for (int i = 0; i < im[0].width() * im[0].height() * 4; ++i)
+            squares += i % 4 == 3 ? 0 : std::pow(im[0].view().data[i] - im[1].view().data[i], 2);
+        const double psnr =
+            10 * std::log10(255.0 * 255 * 3 * im[0].width() * im[0].height() / squares);
+        // A crop must not differ at all (100 dB), a shrink by little.
+        EXPECT_GE(psnr, line.find("crop") != std::string::npos ? 100 : 40) << line;
+    }
+}
+
+}  // namespace CommandTest
