@@ -19,6 +19,9 @@ TEST(Exec2LazyLoad, FirstShrinkKeepsSizeAndLookAndCropSeesWholePicture) {
     ASSERT_TRUE(server.Start());
     Exec2Session session(server);
     ASSERT_EQ(session.Ask(Exec2Kind::kSetFlags, VsClient::U32s({1}), "", "whole"), "text ");
+    ASSERT_TRUE(Shell("head -c 9000 '" + photo + "' > '" + photo + ".cut'"));  // fails at load
+    EXPECT_EQ(session.Ask(Exec2Kind::kLoadFile, VsClient::Utf16z(photo + ".cut"), "", "c"),
+              "status 213");
     for (const std::string line : {"cmd=resize&w=70", "cmd=crop&x=99&y=51&w=64&h=48"}) {
         Vs4Image::CBaseImage im[2];
         for (const std::string name : {"lazy", "whole"}) {
