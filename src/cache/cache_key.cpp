@@ -3,8 +3,7 @@
 #include <openssl/evp.h>
 
 #include <bit>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
 #include <memory>
 #include <vector>
 
@@ -60,9 +59,10 @@ std::string DigestText(std::string_view utf8) {
 
 std::string FormatCacheKey(Vs5Platform::FileTime sourceTime, std::string_view sourcePath,
                            std::string_view defaultCommand, std::string_view requestCommand) {
-    char head[32];
-    snprintf(head, sizeof(head), "%" PRIu64, static_cast<uint64_t>(sourceTime));
-    std::string key = head;
+    char head[24];
+    const std::to_chars_result end =
+        std::to_chars(head, head + sizeof(head), static_cast<uint64_t>(sourceTime));
+    std::string key(head, end.ptr);
     for (std::string_view part : {sourcePath, defaultCommand, requestCommand}) {
         key += ':';
         key += DigestText(part);
