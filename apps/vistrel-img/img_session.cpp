@@ -64,31 +64,16 @@ int ImgSession::LoadImages(const ImgOptions& options, std::string& what) {
     return Vs4Command::ResultFromStatus(status);
 }
 
-// The first built-in command on a picture still encoded: read against the
-// header's size, decoded for that command (reduced for a downscale), then run.
-int ImgSession::RunFirstCommand(const Vs4Command::ParamMap& params) {
-    Vs4Command::OperationReading reading =
-        Vs4Command::ReadOperation(params, source_.width(image_), source_.height(image_), settings_,
-                                  folders_, Vs4Command::Runner::InProcess);
-    if (reading.result != Vs4Command::kResultOk)
-        return reading.result;
-    if (Vs4Image::Status s = source_.Realize(image_, &reading.op); s != Vs4Image::Ok)
-        return Vs4Command::ResultFromStatus(s);
-    Vs4Command::MergeFileLoader plainLoad;
-    Vs4Command::ApplyContext context{namedImages_, plainLoad, nullptr};
-    return Vs4Command::ResultFromStatus(Vs4Command::ApplyOperation(reading.op, image_, context));
-}
-
 int ImgSession::RunCommand(const std::string& text) {
     Vs4Command::ParamMap params = Vs4Command::ParseParams(text);
     Vs4Command::CommandClass kind = Vs4Command::ClassifyCommand(params, *commandFiles_);
-    if (source_.pending() && !kind.isCommandFile)
-        return RunFirstCommand(params);
+    Vs4Command::InProcessContext context{namedImages_, settings_, folders_, {}};
+    // A built-in command on a picture still encoded decodes it for itself
+    // (reduced for a downscale); a command file needs the whole picture.
+    if (!kind.isCommandFile)
+        return Vs4Command::RunCommandInProcess(context, source_, image_, params);
     if (Vs4Image::Status s = source_.Realize(image_, nullptr); s != Vs4Image::Ok)
         return Vs4Command::ResultFromStatus(s);
-    Vs4Command::InProcessContext context{namedImages_, settings_, folders_, {}};
-    if (!kind.isCommandFile)
-        return Vs4Command::RunCommandInProcess(context, image_, params);
     if (!kind.file)
         return Vs4Command::kResultCommandFileNotFound;
     return Vs4Command::RunCommandFileInProcess(context, image_, *kind.file, params);

@@ -40,8 +40,6 @@ public:
     const Settings& settings() const { return settings_; }
 
 private:
-    int RunFirstCommand(const Vs4Command::ParamMap& params);
-
     Settings settings_;
     Vs4Command::OperationFolders folders_;
     std::unique_ptr<Vs4Command::CommandFileStore> commandFiles_;

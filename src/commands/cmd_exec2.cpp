@@ -1,11 +1,13 @@
 #include "commands/cmd_exec2.h"
 
 #include <string>
+#include <vector>
 
 #include "commands/exec2_metadata.h"
 #include "commands/exec2_steps.h"
 #include "commands/impersonation.h"
 #include "commands/web_capture.h"
+#include "image/codecs/codec.h"
 #include "photocmd/param_readers.h"
 #include "photocmd/result_codes.h"
 #include "platform/event.h"
@@ -19,7 +21,7 @@ using Vs4Image::CBaseImage;
 namespace {
 
 // A failed step answers its result code alone; a successful one the size.
-void AnswerSizeOr(Exec2Call& call, int result, const CBaseImage& image) {
+void AnswerSizeOr(Exec2Call& call, int result, const NamedImage& image) {
     if (result == kResultOk)
         AnswerSize(call.response, image);
     else
@@ -31,16 +33,22 @@ std::string DataText(const Exec2Request& request) {
     return ReadUtf16z(request.data, request.dataLength);
 }
 
-// Kind 1: a file, read under the account configured for its path.
+// Kind 1: a file, read under the account configured for its path. A JPEG
+// stays encoded until a script needs its pixels (see NamedImage::Load).
 void LoadFileStep(Exec2Call& call) {
     const std::string path = DataText(call.request);
-    CBaseImage& image = call.images.FindOrCreate(call.request.name);
+    NamedImage& image = call.images.Entry(call.request.name);
+    image.source.Drop();
+    image.image.Clear();
+    std::vector<uint8_t> bytes;
     Vs4Image::Status status;
     {
         CImpersonation impersonation;
         impersonation.Impersonate(call.config, path);
-        status = image.LoadFromFile(path);
+        status = Vs4Image::ReadWholeFile(path, bytes);
     }
+    if (status == Vs4Image::Ok)
+        status = image.Load(std::move(bytes));
     const int result = ResultFromStatus(status);
     AnswerSizeOr(call, result, image);
     call.config.LogRequest(call.context.clientAddress, result, path, "load", 0, call.ElapsedMs());
@@ -51,24 +59,30 @@ void CaptureStep(Exec2Call& call) {
     CaptureRequest capture;
     capture.url = DataText(call.request);
     capture.optionsText = call.request.textA;
-    CBaseImage& image = call.images.FindOrCreate(call.request.name);
-    capture.tempName = image.identifier();
+    NamedImage& image = call.images.Entry(call.request.name);
+    capture.tempName = image.image.identifier();
     capture.errorStyle = CaptureErrorStyle::kExitCode;
 
     std::string error;
     const bool captured = CaptureWebPage(
-        call.config, capture, [&image](const std::string& png) { image.LoadFromFile(png); }, error);
+        call.config, capture,
+        [&image](const std::string& png) {
+            image.source.Drop();
+            image.image.LoadFromFile(png);
+        },
+        error);
     const int result = captured ? kResultOk : kResultWebCaptureFailed;
     AnswerSizeOr(call, result, image);
     call.config.LogRequestWithMessage(call.context.clientAddress, result, capture.url, "capture",
                                       call.ElapsedMs(), error);
 }
 
-// Kind 3: encoded image bytes.
+// Kind 3: encoded image bytes, kept like a file's.
 void LoadBytesStep(Exec2Call& call) {
-    CBaseImage& image = call.images.FindOrCreate(call.request.name);
-    const int result =
-        ResultFromStatus(image.LoadFromMemory(call.request.data, call.request.dataLength));
+    NamedImage& image = call.images.Entry(call.request.name);
+    const uint8_t* data = call.request.data;
+    const int result = ResultFromStatus(
+        image.Load(std::vector<uint8_t>(data, data + (data ? call.request.dataLength : 0))));
     AnswerSizeOr(call, result, image);
     call.config.LogRequest(call.context.clientAddress, result, "BLOB", "load", 0, call.ElapsedMs());
 }
@@ -80,8 +94,10 @@ bool BlankStep(Exec2Call& call) {
     if (!ReadDataU32(call.request, 0, width) || !ReadDataU32(call.request, 4, height))
         return false;
     const std::string colourText = ReadUtf16z(call.request.data + 8, call.request.dataLength - 8);
-    CBaseImage& image = call.images.FindOrCreate(call.request.name);
-    const int result = ResultFromStatus(image.CreateBlank(width, height, ParseColor(colourText)));
+    NamedImage& image = call.images.Entry(call.request.name);
+    image.source.Drop();
+    const int result =
+        ResultFromStatus(image.image.CreateBlank(width, height, ParseColor(colourText)));
     AnswerSizeOr(call, result, image);
     call.config.LogRequest(call.context.clientAddress, result, "Empty", "create", 0,
                            call.ElapsedMs());
@@ -94,11 +110,16 @@ bool ImageStateStep(Exec2Call& call, Exec2Kind kind) {
     uint32_t value = 0;
     if (kind != Exec2Kind::kRelease && !ReadDataU32(call.request, 0, value))
         return false;
+    if (kind == Exec2Kind::kRelease) {
+        NamedImage& released = call.images.Entry(call.request.name);
+        released.source.Drop();
+        released.image.Clear();
+        Vs5Server::BuildTypedTextResponse(call.response, "");
+        return true;
+    }
+    // Metadata and flags act on the whole picture.
     CBaseImage& image = call.images.FindOrCreate(call.request.name);
     switch (kind) {
-        case Exec2Kind::kRelease:
-            image.Clear();
-            break;
         case Exec2Kind::kMetadata:
             Vs5Server::BuildTypedTextResponse(call.response, PropertyText(image, value));
             return true;
@@ -147,7 +168,7 @@ int Exec2Call::ElapsedMs() const {
     return static_cast<int>(Vs5Platform::TickCount() - startTick);
 }
 
-void AnswerSize(Vs5Server::ResponseBuffer& response, const CBaseImage& image) {
+void AnswerSize(Vs5Server::ResponseBuffer& response, const NamedImage& image) {
     Vs5Server::BuildSizeResponse(response, static_cast<uint32_t>(image.width()),
                                  static_cast<uint32_t>(image.height()));
 }

@@ -59,8 +59,11 @@ int EncodeLine(Exec2Call& call, CBaseImage& image, const ParamMap& line, const S
 }
 
 // Runs the lines until one fails or encodes. Returns the result code; the
-// answer is left to the caller unless an encode line gave it.
-int RunLines(Exec2Call& call, CBaseImage& image, const Settings& settings, bool& answered) {
+// answer is left to the caller unless an encode line gave it. A picture still
+// encoded is decoded by its first line: reduced when that line is a downscale,
+// whole for anything else.
+int RunLines(Exec2Call& call, NamedImage& named, const Settings& settings, bool& answered) {
+    CBaseImage& image = named.image;
     const OperationFolders folders{call.config.frameFolder(), call.config.imageFolder()};
     Configuration& config = call.config;
     InProcessContext context{call.images, settings, folders,
@@ -75,13 +78,17 @@ int RunLines(Exec2Call& call, CBaseImage& image, const Settings& settings, bool&
         const CommandClass cls = ClassifyCommand(line, call.commandFiles);
         if (cls.isCommandFile && cls.file == nullptr)
             return kResultCommandFileNotFound;
+        if (isEncode || cls.isCommandFile) {
+            if (Vs4Image::Status s = named.source.Realize(image, nullptr); s != Vs4Image::Ok)
+                return ResultFromStatus(s);
+        }
         if (isEncode) {
             answered = true;
             return EncodeLine(call, image, line, settings);
         }
         const int result = cls.isCommandFile
                                ? RunCommandFileInProcess(context, image, *cls.file, line)
-                               : RunCommandInProcess(context, image, line);
+                               : RunCommandInProcess(context, named.source, image, line);
         if (result != kResultOk)
             return result;
     }
@@ -92,10 +99,10 @@ int RunLines(Exec2Call& call, CBaseImage& image, const Settings& settings, bool&
 
 void RunScriptStep(Exec2Call& call) {
     const std::string logText = ScriptLogText(call.request.textA, kMaxLogTextUnits);
-    CBaseImage& image = call.images.FindOrCreate(call.request.name);
+    NamedImage& image = call.images.Entry(call.request.name);
     int result = kResultSourceMissing;
     bool answered = false;
-    if (image.HasBitmap()) {
+    if (image.present()) {
         const auto settings = call.config.settings();
         result = RunLines(call, image, *settings, answered);
     }

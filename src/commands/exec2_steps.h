@@ -26,8 +26,9 @@ struct Exec2Call {
     int ElapsedMs() const;
 };
 
-// Answers the image's size: width and height as two u32 in a binary payload.
-void AnswerSize(Vs5Server::ResponseBuffer& response, const Vs4Image::CBaseImage& image);
+// Answers the image's size: width and height as two u32 in a binary payload
+// (a picture still encoded answers the size its header declares).
+void AnswerSize(Vs5Server::ResponseBuffer& response, const NamedImage& image);
 
 // Kind 4: runs the script of text A on the named image, line by line; an
 // "encode" line answers with the encoded image and ends the script.

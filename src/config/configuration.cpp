@@ -160,9 +160,12 @@ Vs5Platform::FileTime Configuration::iniTimeStamp() const {
 }
 
 bool Configuration::FindDefaultCommand(const std::string& sourcePath, std::string& command) const {
+    const std::shared_ptr<const Settings> s = settings();
+    if (s->defaultCommands.empty())
+        return false;
     std::string path =
         Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
-    for (const DefaultCommandEntry& entry : settings()->defaultCommands) {
+    for (const DefaultCommandEntry& entry : s->defaultCommands) {
         if (path.find(entry.key) != std::string::npos) {
             command = entry.command;
             return true;
@@ -173,9 +176,12 @@ bool Configuration::FindDefaultCommand(const std::string& sourcePath, std::strin
 
 bool Configuration::FindImpersonation(const std::string& sourcePath, std::string& user,
                                       std::string& password) const {
+    const std::shared_ptr<const Settings> s = settings();
+    if (s->impersonations.empty())
+        return false;
     std::string path =
         Vs5Platform::AsciiLower(Vs5Platform::TruncateUtf16(sourcePath, kMaxPathUnits));
-    for (const ImpersonationEntry& entry : settings()->impersonations) {
+    for (const ImpersonationEntry& entry : s->impersonations) {
         if (path.find(entry.key) != std::string::npos) {
             user = entry.user;
             password = entry.password;

@@ -14,6 +14,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Vs4Image {
 
 namespace {
@@ -115,14 +119,15 @@ inline int32_t ClampFull(int64_t v) {
     return static_cast<int32_t>(v < 0 ? 0 : (v > kFull ? kFull : v));
 }
 
-// One source row to premultiplied 16-bit form: B, G, R times alpha; alpha times 255.
-void PremultiplyRow(const uint8_t* src, int width, uint16_t* out) {
+// One source row to premultiplied 16-bit form: B, G, R times alpha; alpha
+// times 255; each value XOR `bias` (0, or 0x8000 for the signed form below).
+void PremultiplyRow(const uint8_t* src, int width, uint16_t bias, uint16_t* out) {
     for (int x = 0; x < width; ++x, src += 4, out += 4) {
         const uint32_t a = src[3];
-        out[0] = static_cast<uint16_t>(src[0] * a);
-        out[1] = static_cast<uint16_t>(src[1] * a);
-        out[2] = static_cast<uint16_t>(src[2] * a);
-        out[3] = static_cast<uint16_t>(a * 255);
+        out[0] = static_cast<uint16_t>(src[0] * a) ^ bias;
+        out[1] = static_cast<uint16_t>(src[1] * a) ^ bias;
+        out[2] = static_cast<uint16_t>(src[2] * a) ^ bias;
+        out[3] = static_cast<uint16_t>(a * 255) ^ bias;
     }
 }
 
@@ -146,6 +151,76 @@ void FilterRow(const uint16_t* src, const WeightTable& h, int count, uint16_t* o
             out[c] = static_cast<uint16_t>(std::min(ClampFull(acc[c] >> kWeightBits), a));
     }
 }
+
+#if defined(__SSE2__)
+// The horizontal weights laid out for pmaddwd: the taps of each output
+// position in pairs, a pair's two 16-bit weights in one 32-bit value and an
+// odd last tap paired with a zero weight on the same pixel.
+struct PairTable {
+    int pairs = 0;
+    std::vector<int32_t> index;   // two source indices per pair
+    std::vector<int32_t> weight;  // w0 in the low half, w1 in the high half
+};
+
+// False when a weight does not fit 16 bits; the scalar filter is used then.
+bool BuildPairs(const WeightTable& h, int count, PairTable& table) {
+    const int taps = h.taps;
+    table.pairs = (taps + 1) / 2;
+    try {
+        table.index.resize(static_cast<size_t>(count) * table.pairs * 2);
+        table.weight.resize(static_cast<size_t>(count) * table.pairs);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (int x = 0; x < count; ++x) {
+        const int32_t* wi = &h.weight[static_cast<size_t>(x) * taps];
+        const int32_t* ii = &h.index[static_cast<size_t>(x) * taps];
+        int32_t* pi = &table.index[static_cast<size_t>(x) * table.pairs * 2];
+        int32_t* pw = &table.weight[static_cast<size_t>(x) * table.pairs];
+        for (int t = 0; t < table.pairs * 2; ++t) {
+            const int32_t w = t < taps ? wi[t] : 0;
+            if (w < INT16_MIN || w > INT16_MAX)
+                return false;
+            pi[t] = ii[std::min(t, taps - 1)];
+            if (t % 2 == 0)
+                pw[t / 2] = static_cast<int32_t>(static_cast<uint16_t>(w));
+            else
+                pw[t / 2] |= static_cast<int32_t>(static_cast<uint32_t>(w) << 16);
+        }
+    }
+    return true;
+}
+
+// FilterRow on a row premultiplied with bias 0x8000, that is every value v
+// held as the signed v - 32768. pmaddwd multiplies a pair of taps for all four
+// channels at once. The bias adds -32768 x (sum of weights) = -2^29 to each
+// sum, which is a whole multiple of 2^14: after the shift each channel comes
+// out exactly 32768 below the unbiased filter's, so the clamps to 0..kFull
+// and to alpha are the same comparisons made in signed 16 bits, and the
+// result is bit for bit that of FilterRow.
+void FilterRowBiased(const uint16_t* src, const PairTable& h, int count, uint16_t* out) {
+    const __m128i half = _mm_set1_epi32(kWeightOne / 2);
+    const __m128i full = _mm_set1_epi16(static_cast<int16_t>(kFull - 32768));
+    const __m128i unbias = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+    const int32_t* index = h.index.data();
+    const int32_t* weight = h.weight.data();
+    for (int x = 0; x < count; ++x, out += 4) {
+        __m128i acc = half;
+        for (int k = 0; k < h.pairs; ++k, index += 2, ++weight) {
+            const __m128i p0 =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + index[0] * 4));
+            const __m128i p1 =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + index[1] * 4));
+            acc = _mm_add_epi32(
+                acc, _mm_madd_epi16(_mm_unpacklo_epi16(p0, p1), _mm_set1_epi32(*weight)));
+        }
+        __m128i v = _mm_srai_epi32(acc, kWeightBits);
+        v = _mm_min_epi16(_mm_packs_epi32(v, v), full);  // 0..kFull, still biased
+        v = _mm_min_epi16(v, _mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_xor_si128(v, unbias));
+    }
+}
+#endif
 
 // Premultiplied accumulators back to non-premultiplied bytes.
 void FinishRow(const int32_t* acc, int count, uint8_t* out) {
@@ -228,11 +303,23 @@ Status ResampleWindow(const PixelView& source, int outWidth, int outHeight, int 
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
+#if defined(__SSE2__)
+    PairTable pairs;
+    const bool paired = BuildPairs(horizontal, target.width, pairs);
+#endif
     auto filteredRow = [&](int row) {
         const int slot = row % slots;
         uint16_t* line = &intermediate[lineValues * slot];
         if (slotRow[slot] != row) {
-            PremultiplyRow(source.row(row), source.width, premultiplied.data());
+#if defined(__SSE2__)
+            if (paired) {
+                PremultiplyRow(source.row(row), source.width, 0x8000, premultiplied.data());
+                FilterRowBiased(premultiplied.data(), pairs, target.width, line);
+                slotRow[slot] = row;
+                return static_cast<const uint16_t*>(line);
+            }
+#endif
+            PremultiplyRow(source.row(row), source.width, 0, premultiplied.data());
             FilterRow(premultiplied.data(), horizontal, target.width, line);
             slotRow[slot] = row;
         }

@@ -14,8 +14,11 @@ Status DeferredSource::Load(CBaseImage& image, std::vector<uint8_t> bytes) {
     bytes_.clear();
     int w = 0, h = 0;
     // A picture the limits refuse is decoded at once, so that the load
-    // reports it as the full decode does.
-    if (Vs4Image::ProbeJpegSize(bytes.data(), bytes.size(), w, h) &&
+    // reports it as the full decode does; so is one that does not end with
+    // its end-of-image marker, which the decoder refuses as truncated.
+    const size_t n = bytes.size();
+    const bool ended = n >= 2 && bytes[n - 2] == 0xFF && bytes[n - 1] == 0xD9;
+    if (ended && Vs4Image::ProbeJpegSize(bytes.data(), n, w, h) &&
         Vs4Image::CheckDecodeSize(w, h) == Vs4Image::Ok) {
         image.Clear();
         bytes_ = std::move(bytes);

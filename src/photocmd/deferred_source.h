@@ -18,8 +18,9 @@ namespace Vs4Command {
 class DeferredSource {
 public:
     // Loads `bytes` into `image`, or keeps them when they can wait. The
-    // status is the load's (a kept JPEG whose data later proves corrupt
-    // fails at its first operation instead).
+    // status is the load's (a kept JPEG whose entropy data later proves
+    // corrupt fails at its first operation instead; a truncated one is
+    // decoded at once and fails here).
     Vs4Image::Status Load(Vs4Image::CBaseImage& image, std::vector<uint8_t> bytes);
 
     bool pending() const { return !bytes_.empty(); }

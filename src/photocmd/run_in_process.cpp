@@ -8,10 +8,18 @@ namespace Vs4Command {
 
 int RunCommandInProcess(InProcessContext& context, Vs4Image::CBaseImage& image,
                         const ParamMap& params) {
-    OperationReading reading = ReadOperation(params, image.width(), image.height(),
+    DeferredSource decoded;
+    return RunCommandInProcess(context, decoded, image, params);
+}
+
+int RunCommandInProcess(InProcessContext& context, DeferredSource& source,
+                        Vs4Image::CBaseImage& image, const ParamMap& params) {
+    OperationReading reading = ReadOperation(params, source.width(image), source.height(image),
                                              context.settings, context.folders, Runner::InProcess);
     if (reading.result != kResultOk)
         return reading.result;
+    if (Vs4Image::Status s = source.Realize(image, &reading.op); s != Vs4Image::Ok)
+        return ResultFromStatus(s);
     ApplyContext apply{context.namedImages, context.loadMergeFile, nullptr};
     return ResultFromStatus(ApplyOperation(reading.op, image, apply));
 }

@@ -21,6 +21,7 @@
 #include "config/settings.h"
 #include "image/base_image.h"
 #include "photocmd/command_file_store.h"
+#include "photocmd/deferred_source.h"
 #include "photocmd/named_images.h"
 #include "photocmd/operation_reader.h"
 #include "photocmd/param_map.h"
@@ -42,6 +43,11 @@ struct InProcessContext {
 
 int RunCommandInProcess(InProcessContext& context, Vs4Image::CBaseImage& image,
                         const ParamMap& params);
+// The same on an image whose picture may still wait encoded in `source`: the
+// command is read against the picture's size and the picture decoded for it
+// (reduced for a downscale) before it runs; a failed decode is the answer.
+int RunCommandInProcess(InProcessContext& context, DeferredSource& source,
+                        Vs4Image::CBaseImage& image, const ParamMap& params);
 
 int RunCommandFileInProcess(InProcessContext& context, Vs4Image::CBaseImage& image,
                             const CommandFile& file, const ParamMap& request);

@@ -59,18 +59,27 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+    // There are never more units than bytes: only a four-byte character
+    // makes two units, and a malformed byte makes one.
+    std::u16string out(utf8.size(), u'\0');
+    size_t n = 0;
     for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out[n++] = c;
+            ++i;
+            continue;
+        }
         char32_t cp = DecodeUtf8(utf8, i);
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 | (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+            out[n++] = static_cast<char16_t>(0xD800 | (cp >> 10));
+            out[n++] = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            out[n++] = static_cast<char16_t>(cp);
         }
     }
+    out.resize(n);
     return out;
 }
 
