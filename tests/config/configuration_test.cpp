@@ -167,8 +167,9 @@ TEST(Configuration, AStopWhileTheIniFileSettlesAppliesNothing) {
         home.config().SetWatcherSettleForTesting(60000);
         home.config().StartWatcher(stop);
         WriteFile(home.path() + "/vistrel5.ini", "[Server]\nKeepLogDay=6\n");
-        // Time for the watcher to see the change and wait for the file to settle.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Time for the watcher to see the change and wait for the file to settle
+        // (generous: the machine may be busy).
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         stop.Set();
     }  // the destructor waits for the watcher
     EXPECT_TRUE(seen.empty());
