@@ -44,9 +44,7 @@ protected:
     }
 
     const std::string& cacheFolder() const { return config_->cacheFolder(); }
-    std::string CachePath(const std::string& name) const {
-        return Vs5Platform::JoinPath(cacheFolder(), name);
-    }
+    std::string CachePath(const std::string& name) const { return cacheFolder() + "/" + name; }
 
     // A (sparse) file of `size` bytes.
     static void MakeFile(const std::string& path, off_t size) {
@@ -56,11 +54,15 @@ protected:
         close(fd);
     }
 
-    // A result file in a sub-folder, entered under `key`.
-    std::string AddEntry(const std::string& key, off_t size) {
+    // A result file in a sub-folder, entered under `key` or not.
+    std::string AddFile(off_t size) {
         std::string path;
         cache_->MakeResultPath("/src/a.jpg", true, path);
         MakeFile(path, size);
+        return path;
+    }
+    std::string AddEntry(const std::string& key, off_t size) {
+        std::string path = AddFile(size);
         EXPECT_TRUE(cache_->Insert(key, path));
         return path;
     }
@@ -69,18 +71,16 @@ protected:
     size_t LogCount(const std::string& text) const { return vstest::CountOf(SystemLog(), text); }
 
     void AdvanceSeconds(int seconds) {
-        now_.second += seconds;
-        while (now_.second >= 60) {
-            now_.second -= 60;
-            ++now_.minute;
-        }
+        now_.minute += (now_.second + seconds) / 60;
+        now_.second = (now_.second + seconds) % 60;
     }
     double NowDate() const { return Vs5Platform::AutomationDate(now_); }
 
     // Declared in the order they are needed; destroyed the other way round.
     vstest::TempDir home_;
     const std::string module_ = home_.path();
-    std::unique_ptr<Configuration> config_ = std::make_unique<Configuration>();
+    std::unique_ptr<Configuration> config_ =
+        std::make_unique<Configuration>([this] { return now_; });
     Vs5Platform::LocalTime now_{2026, 3, 1, 10, 0, 0, 0};
     std::unique_ptr<ResultCache> cache_;
 };

@@ -16,53 +16,49 @@ constexpr Vs5Platform::FileTime kDay = 86400ULL * Vs5Platform::kFileTimeUnitsPer
 
 TEST(FileRemover, RemovesByAgeWithPatternRecursionAndFolders) {
     vstest::TempDir dir;
-    WriteFile(dir / "a.log", "x");
-    WriteFile(dir / "b.txt", "x");
-    WriteFile(dir / "noext", "x");
-    mkdir((dir / "sub").c_str(), 0755);
-    WriteFile(dir / "sub/c.log", "x");
-    Vs5Util::CFileRemover remover;
-    Vs5Platform::FileTime now = Vs5Platform::FileTimeNow();
-
-    // 29 days later nothing is older than 30 days.
-    EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.log", 30, false, now + 29 * kDay));
-    EXPECT_TRUE(Exists(dir / "a.log"));
-
-    // 31 days later the .log files go, in the sub-folder too; others stay.
-    EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.log", 30, false, now + 31 * kDay));
-    EXPECT_FALSE(Exists(dir / "a.log"));
-    EXPECT_TRUE(Exists(dir / "b.txt"));
-    EXPECT_TRUE(Exists(dir / "sub"));
-
-    // "*.*" matches names without a dot as well; folders stay unless asked.
-    EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.*", 0, false, now + kDay));
-    EXPECT_FALSE(Exists(dir / "noext"));
-    EXPECT_FALSE(Exists(dir / "b.txt"));
-    EXPECT_TRUE(Exists(dir / "sub"));
-    WriteFile(dir / "sub/d", "x");
-    EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.*", 0, true, now + kDay));
-    EXPECT_FALSE(Exists(dir / "sub"));
-
-    // A file newer than the limit (age 0) stays; a missing folder is not an error.
-    WriteFile(dir / "fresh", "x");
-    EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), "*.*", 0, false, now - kDay));
-    EXPECT_TRUE(Exists(dir / "fresh"));
-    EXPECT_TRUE(remover.RemoveOldFiles(dir / "missing", "*.*", 0, false));
-}
-
-TEST(FileRemover, OldLinksAreRemovedThemselvesDanglingOrNot) {
-    vstest::TempDir dir, elsewhere;
+    std::filesystem::create_directories(dir / "sub");
+    for (const char* name : {"a.log", "b.txt", "noext", "sub/c.log", "spared.log"})
+        WriteFile(dir / name, "x");
+    // Links are aged and removed themselves, dangling or not; their targets stay.
+    vstest::TempDir elsewhere;
     WriteFile(elsewhere / "target", "x");
-    ASSERT_EQ(symlink((elsewhere / "target").c_str(), (dir / "live").c_str()), 0);
-    ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
-    ASSERT_EQ(symlink(elsewhere.path().c_str(), (dir / "folder").c_str()), 0);
+    for (auto [link, target] : {std::pair{"live", elsewhere / "target"},
+                                {"dangling", dir / "gone"},
+                                {"folder", elsewhere.path()}})
+        ASSERT_EQ(symlink(target.c_str(), (dir / link).c_str()), 0);
     Vs5Util::CFileRemover remover;
-    EXPECT_TRUE(
-        remover.RemoveOldFiles(dir.path(), "*.*", 1, false, Vs5Platform::FileTimeNow() + 2 * kDay));
-    for (const char* link : {"live", "dangling", "folder"}) {
-        struct stat st {};
-        EXPECT_NE(lstat((dir / link).c_str(), &st), 0) << link;
+    remover.Spare(dir / "spared.log");
+    const Vs5Platform::FileTime now = Vs5Platform::FileTimeNow();
+    const struct {
+        const char* pattern;
+        int days;
+        bool folders;
+        Vs5Platform::FileTime at;
+        std::vector<const char*> gone, kept;
+    } steps[] = {
+        // Exactly 30 days old is not older than 30 days; a day later it is. The
+        // pattern applies to folders as well.
+        {"*.log", 30, false, now + 30 * kDay, {}, {"a.log", "sub/c.log"}},
+        {"*.log", 30, false, now + 31 * kDay, {"a.log"}, {"b.txt", "sub/c.log", "spared.log"}},
+        // A file from the future (a clock set back) is brand new.
+        {"*.*", -1, false, now - kDay, {}, {"b.txt"}},
+        // "*.*" matches names without a dot too; folders stay unless asked.
+        {"*.*",
+         0,
+         false,
+         now + kDay,
+         {"b.txt", "noext", "sub/c.log", "live", "folder"},
+         {"sub", "spared.log"}},
+        {"*.*", 0, true, now + kDay, {"sub"}, {"spared.log"}}};
+    for (const auto& s : steps) {
+        EXPECT_TRUE(remover.RemoveOldFiles(dir.path(), s.pattern, s.days, s.folders, s.at));
+        for (const char* name : s.gone)
+            EXPECT_FALSE(Exists(dir / name)) << name;
+        for (const char* name : s.kept)
+            EXPECT_TRUE(Exists(dir / name)) << name;
     }
-    // What the links pointed to is not touched.
+    EXPECT_TRUE(remover.RemoveOldFiles(dir / "missing", "*.*", 0, false));
+    struct stat st {};
+    EXPECT_NE(lstat((dir / "dangling").c_str(), &st), 0);
     EXPECT_TRUE(Exists(elsewhere / "target"));
 }

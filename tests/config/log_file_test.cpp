@@ -6,110 +6,75 @@
 
 #include "support/temp_dir.h"
 
-using Vs5Platform::LocalTime;
 using vstest::ReadFile;
 
 namespace {
 
 struct FakeClock {
-    LocalTime now{2026, 3, 5, 10, 20, 30, 0};
+    Vs5Platform::LocalTime now{2026, 3, 5, 10, 20, 30, 0};
     Vs5Platform::LocalClock fn() {
         return [this] { return now; };
     }
 };
 
-const char kRequestHeader[] =
-    "10:20:30 # Software: Zelkor Vistrel 5 Service\r\n"
-    "10:20:30 # Version: 1.0\r\n"
-    "10:20:30 # Date: 2026-03-05 10:20:30\r\n"
-    "10:20:30 # ClientIP,ReturnCode,SrcImageFile,PhotoCommand,CacheHit,ElapsedTime,"
-    "AdditionalMessage\r\n";
-
 }  // namespace
 
-TEST(LogFile, NewFileHasBomAndHeaderAndReopenAppendsHeader) {
+TEST(LogFile, HeadersFollowTheDateAndAFileThatCannotBeCreatedIsTriedAgain) {
     vstest::TempDir dir;
     FakeClock clock;
-    {
+    const std::string request =
+        "10:20:30 # Software: Zelkor Vistrel 5 Service\r\n10:20:30 # Version: 1.0\r\n10:20:30 # "
+        "Date: 2026-03-05 10:20:30\r\n10:20:30 # ClientIP,ReturnCode,SrcImageFile,PhotoCommand,"
+        "CacheHit,ElapsedTime,AdditionalMessage\r\n";
+    for (int i = 0; i < 2; ++i) {  // a reopened file gets a header but no second BOM
         LogFile log(clock.fn());
-        log.OpenLog(dir.path(), "%04d%02d%02d.log", LogFile::kRequestLog);
-        log.WriteLine("%s,%d\r\n", "127.0.0.1", 0);
+        log.OpenLog(i == 0 ? dir.path() : dir.path() + "/", "%04d%02d%02d.log",
+                    LogFile::kRequestLog);
+        log.WriteLine("%s,%d\r\n", "127.0.0.1", i);
     }
-    std::string first = std::string("\xEF\xBB\xBF") + kRequestHeader + "10:20:30 127.0.0.1,0\r\n";
-    EXPECT_EQ(ReadFile(dir / "20260305.log"), first);
+    EXPECT_EQ(ReadFile(dir / "20260305.log"), "\xEF\xBB\xBF" + request +
+                                                  "10:20:30 127.0.0.1,0\r\n" + request +
+                                                  "10:20:30 127.0.0.1,1\r\n");
 
-    LogFile again(clock.fn());
-    again.OpenLog(dir.path() + "/", "%04d%02d%02d.log", LogFile::kRequestLog);
-    again.CloseLog();
-    EXPECT_EQ(ReadFile(dir / "20260305.log"), first + kRequestHeader);  // no second BOM
-
-    LogFile system(clock.fn());
-    system.OpenLog(dir.path(), "System_%04d%02d%02d.log", LogFile::kSystemLog);
-    system.CloseLog();
-    std::string sys = ReadFile(dir / "System_20260305.log");
-    EXPECT_NE(sys.find("10:20:30 # System status logging\r\n"), std::string::npos);
-}
-
-TEST(LogFile, FollowsTheWholeDate) {
-    vstest::TempDir dir;
-    FakeClock clock;
     LogFile log(clock.fn());
-    log.OpenLog(dir.path(), "%04d%02d%02d.log", LogFile::kSystemLog);
-    log.WriteLine("one\r\n");
-    clock.now = {2026, 3, 6, 0, 0, 1, 0};  // just after midnight
+    log.OpenLog(dir / "logs", "System_%04d%02d%02d.log", LogFile::kSystemLog);  // no such folder
+    EXPECT_FALSE(log.IsOpen());
+    log.WriteLine("lost\r\n");
+    mkdir((dir / "logs").c_str(), 0755);
+    clock.now = {2026, 3, 6, 0, 0, 1, 0};  // a new day tries at once
     log.WriteLine("two\r\n");
+    EXPECT_TRUE(log.IsOpen());
     clock.now = {2026, 4, 6, 8, 0, 0, 0};  // same day of the month, a month later
     log.WriteLine("three\r\n");
     log.CloseLog();
-    EXPECT_NE(ReadFile(dir / "20260305.log").find("one"), std::string::npos);
-    std::string day2 = ReadFile(dir / "20260306.log");
-    EXPECT_EQ(day2.rfind("\xEF\xBB\xBF", 0), 0u);
-    EXPECT_NE(day2.find("00:00:01 # Date: 2026-03-06 00:00:01\r\n"), std::string::npos);
-    EXPECT_NE(day2.find("00:00:01 two\r\n"), std::string::npos);
-    EXPECT_EQ(day2.find("three"), std::string::npos);
-    EXPECT_NE(ReadFile(dir / "20260406.log").find("08:00:00 three\r\n"), std::string::npos);
+    EXPECT_FALSE(log.IsOpen());
+    const std::string day2 = ReadFile(dir / "logs/System_20260306.log");
+    EXPECT_TRUE(day2.starts_with(std::string("\xEF\xBB\xBF") + "00:00:01 # Software: Zelkor"));
+    EXPECT_TRUE(day2.ends_with("00:00:01 # System status logging\r\n00:00:01 two\r\n")) << day2;
+    EXPECT_NE(ReadFile(dir / "logs/System_20260406.log")
+                  .find("08:00:00 # Date: 2026-04-06 08:00:00\r\n08:00:00 # System status "
+                        "logging\r\n08:00:00 three\r\n"),
+              std::string::npos);
 }
 
-TEST(LogFile, LongLinesAndNonAsciiText) {
+TEST(LogFile, LinesAreCutAtWholeCharactersAndKeepTheirLineEnd) {
     vstest::TempDir dir;
     FakeClock clock;
     LogFile log(clock.fn());
     log.OpenLog(dir.path(), "%04d%02d%02d.log", LogFile::kSystemLog);
-    // 1023 characters fit; 1024 do not.
-    log.WriteText(std::string(1021, 'a') + "\r\n");
-    log.WriteText(std::string(1022, 'b') + "\r\n");
-    // 1000 Hangul syllables are 1002 units but 3002 UTF-8 bytes: cut at a character, CR LF kept.
-    std::string hangul;
-    for (int i = 0; i < 1000; ++i)
-        hangul += "\xED\x95\x9C";
-    log.WriteText(hangul + "\r\n");
+    std::string han;  // 681 characters of one UTF-16 unit and three bytes each
+    for (int i = 0; i < 681; ++i)
+        han += "\xED\x95\x9C";
+    // 1023 units fit, 1024 do not. A line of fewer units but more than 2047
+    // bytes keeps the whole characters of its first 2045 bytes, and its CR LF.
+    const std::string a1021(1021, 'a');
+    for (const std::string& line :
+         {a1021 + "\r\n", a1021 + "b\r\n", "cc" + han + "c" + han.substr(0, 900) + "\r\n"})
+        log.WriteText(line);
     log.WriteLine("caf\xC3\xA9 %s\r\n", "\xED\x95\x9C");
     log.CloseLog();
-
     std::string text = ReadFile(dir / "20260305.log");
-    EXPECT_NE(text.find("10:20:30 " + std::string(1021, 'a') + "\r\n"), std::string::npos);
-    EXPECT_EQ(text.find("bbbb"), std::string::npos);
-    EXPECT_NE(text.find("\r\nInvalid log data\r\n"), std::string::npos);
-    size_t start = text.find("\xED\x95\x9C");
-    size_t end = text.find("\r\n", start);
-    EXPECT_EQ(end - start, 2043u);  // 681 whole characters within 2047 bytes less CR LF
-    EXPECT_NE(text.find("10:20:30 caf\xC3\xA9 \xED\x95\x9C\r\n"), std::string::npos);
-}
-
-TEST(LogFile, AFileThatCannotBeCreatedIsTriedAgainLater) {
-    vstest::TempDir dir;
-    FakeClock clock;
-    std::string folder = dir / "logs";
-    LogFile log(clock.fn());
-    log.OpenLog(folder, "%04d%02d%02d.log", LogFile::kSystemLog);  // the folder does not exist
-    EXPECT_FALSE(log.IsOpen());
-    log.WriteLine("lost\r\n");
-    mkdir(folder.c_str(), 0755);
-    clock.now.day = 6;  // a new day tries at once
-    log.WriteLine("kept\r\n");
-    EXPECT_TRUE(log.IsOpen());
-    log.CloseLog();
-    std::string text = ReadFile(folder + "/20260306.log");
-    EXPECT_NE(text.find("# Software"), std::string::npos);
-    EXPECT_NE(text.find("10:20:30 kept\r\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.find("logging\r\n") + 9),
+              "10:20:30 " + a1021 + "\r\nInvalid log data\r\n10:20:30 cc" + han +
+                  "\r\n10:20:30 caf\xC3\xA9 \xED\x95\x9C\r\n");
 }
