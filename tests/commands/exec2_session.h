@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,15 +15,13 @@
 #include "client/verb_requests.h"
 #include "commands/command_server.h"
 #include "image/base_image.h"
+#include "support/shell.h"
 
 namespace CommandTest {
 
 using VsClient::Exec2Kind;
-
-// Runs a shell command line quietly; true when it exits with 0.
-inline bool Shell(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+using vstest::Quoted;
+using vstest::Shell;
 
 inline std::vector<uint8_t> FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -78,6 +76,27 @@ public:
     std::string Ask(Exec2Kind kind, const std::vector<uint8_t>& data, const std::string& textA,
                     const std::string& name) {
         return Describe(Send(VsClient::BuildExec2Frame(kind, data, textA, name)));
+    }
+    // A w x h canvas named `name` in the colour `colour`.
+    std::string Blank(const std::string& name, uint32_t w, uint32_t h, const std::string& colour) {
+        std::vector<uint8_t> data = VsClient::U32s({w, h});
+        const std::vector<uint8_t> text = VsClient::Utf16z(colour);
+        data.insert(data.end(), text.begin(), text.end());
+        return Ask(Exec2Kind::kBlank, data, "", name);
+    }
+    // The named image's pixel at (x, y) as ARGB, through a PNG encode; 0 on failure.
+    uint32_t PixelOf(const std::string& name, int x, int y) {
+        VsClient::Response r =
+            Send(VsClient::BuildExec2Frame(Exec2Kind::kScript, {}, "cmd=encode&format=png", name));
+        std::vector<uint8_t> png;
+        Vs4Image::CBaseImage image;
+        if (!VsClient::PayloadBinary(r, png) ||
+            image.LoadFromMemory(png.data(), static_cast<uint32_t>(png.size())) != Vs4Image::Ok ||
+            x >= image.width() || y >= image.height())
+            return 0;
+        uint32_t argb;
+        memcpy(&argb, image.view().pixel(x, y), 4);
+        return argb;
     }
 
 private:

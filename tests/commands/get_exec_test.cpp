@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "commands/exec2_session.h"
+#include "support/text_count.h"
 
 using namespace CommandTest;
 using VsClient::ExecSource;
@@ -19,7 +20,7 @@ using VsClient::ExecSource;
 namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+    return vstest::CountOf(text, part) > 0;
 }
 
 // The path a GET answered with ("" for a failure).
@@ -63,7 +64,7 @@ struct GetExecTest : ::testing::Test {
     void MakePhoto(CommandServer& s) {
         photo = s.path() + "/photos/rose.jpg";
         std::filesystem::create_directories(s.path() + "/photos");
-        ASSERT_TRUE(Shell("convert rose: -resize 400x300! " + photo));
+        ASSERT_TRUE(Shell("convert rose: -resize 400x300! " + Quoted(photo)));
     }
     std::string photo;
 };
@@ -157,7 +158,7 @@ TEST_F(GetExecTest, ADeadOrHungWorkerCostsOneRequest) {
     MakePhoto(s);
     // Oil paint on a large image keeps the worker busy while it is killed.
     const std::string large = s.path() + "/photos/large.jpg";
-    ASSERT_TRUE(Shell("convert rose: -resize 3000x2000! " + large));
+    ASSERT_TRUE(Shell("convert rose: -resize 3000x2000! " + Quoted(large)));
     for (int signal : {SIGKILL, SIGSTOP}) {
         std::vector<pid_t> workers = Workers();
         ASSERT_EQ(workers.size(), 1u);
@@ -171,11 +172,7 @@ TEST_F(GetExecTest, ADeadOrHungWorkerCostsOneRequest) {
                   "64x48");
         s.Ask(VsClient::BuildGetFrame(photo, "cmd=thumb&w=65"));  // new cache key each round
     }
-    std::string log = s.folder().requestLog();
-    size_t starts = 0;
-    for (size_t at = 0; (at = log.find("is created successfully", at)) != std::string::npos; ++at)
-        ++starts;
-    EXPECT_EQ(starts, 3u) << log;
+    EXPECT_EQ(vstest::CountOf(s.folder().requestLog(), "is created successfully"), 3u);
 }
 
 TEST_F(GetExecTest, ExecRunsScriptsOnFilesBytesAndPages) {

@@ -34,7 +34,8 @@ TEST(ImpersonatedVerbs, FilesAreReadAndWrittenAsTheConfiguredAccount) {
     }
     const std::string rootOnly = s.path() + "/secure/root.jpg";
     const std::string wrongPassword = s.path() + "/wrong/root.jpg";
-    ASSERT_TRUE(Shell("convert rose: " + rootOnly + " && cp " + rootOnly + " " + wrongPassword));
+    ASSERT_TRUE(Shell("convert rose: " + Quoted(rootOnly) + " && cp " + Quoted(rootOnly) + " " +
+                      Quoted(wrongPassword)));
     chmod(rootOnly.c_str(), 0600);
     chmod(wrongPassword.c_str(), 0600);
     const std::string written = s.path() + "/secure/out.jpg";

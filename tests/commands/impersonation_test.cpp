@@ -9,11 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <regex>
 #include <tuple>
-#include <utility>
 
 #include "commands/test_account.h"
 #include "server/test_folder.h"
@@ -27,8 +25,8 @@ using vstest::CountOf;
 namespace {
 
 // The calling thread's file-system user id and groups, as the kernel reports them.
-std::string ThreadStatus(const std::string& field) {
-    std::ifstream in("/proc/thread-self/status");
+std::string ThreadStatus(const std::string& field, const std::string& of = "/proc/thread-self") {
+    std::ifstream in(of + "/status");
     for (std::string line; std::getline(in, line);)
         if (line.rfind(field + ":", 0) == 0)
             return line.substr(field.size() + 1);
@@ -50,7 +48,7 @@ bool CanOpen(const std::string& path) {
 
 struct stat StatOf(const std::string& path) {
     struct stat st {};
-    stat(path.c_str(), &st);
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
     return st;
 }
 
@@ -104,24 +102,16 @@ TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
     // A thread started beforehand: one created while impersonating would
     // inherit the identity, as any thread inherits its creator's.
     std::promise<void> go;
-    bool released = false;
-    auto release = [&] {
-        if (!std::exchange(released, true))
-            go.set_value();
-    };
     std::future<std::tuple<bool, uid_t, std::string>> other =
         std::async(std::launch::async, [&, started = go.get_future()] {
             started.wait();
             return std::make_tuple(CanOpen(secret_), FsUid(), ThreadStatus("Groups"));
         });
-    // Lets the other thread finish (before the future waits for it) even
-    // when an assertion leaves early.
-    std::unique_ptr<void, std::function<void(void*)>> guard(&go, [&](void*) { release(); });
     {
         CImpersonation scope;
         std::string user, password;
         // The key matches without regard to case.
-        ASSERT_TRUE(scope.Impersonate(folder.config(), drop_ + "/a.jpg", &user, &password));
+        EXPECT_TRUE(scope.Impersonate(folder.config(), drop_ + "/a.jpg", &user, &password));
         EXPECT_TRUE(scope.active());
         EXPECT_EQ(user, account_.name);
         EXPECT_EQ(password, account_.password);
@@ -135,7 +125,7 @@ TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
         EXPECT_EQ(errno, EACCES);
 
         // The other thread keeps the service's identity meanwhile.
-        release();
+        go.set_value();
         EXPECT_EQ(other.get(), std::make_tuple(true, uid_t(0), groupsBefore));
 
         scope.Revert();
@@ -150,12 +140,7 @@ TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
         // groups, and the thread goes on as the account.
         Vs5Worker::CWorkerProcess worker(folder.config(), VS_BIN_DIR "/vistrelremt");
         ASSERT_TRUE(worker.Start());
-        std::ifstream status("/proc/" + std::to_string(worker.pid()) + "/status");
-        std::string line, workerGroups;
-        while (std::getline(status, line))
-            if (line.rfind("Groups:", 0) == 0)
-                workerGroups = line.substr(7);
-        EXPECT_EQ(workerGroups, groupsBefore);
+        EXPECT_EQ(ThreadStatus("Groups", "/proc/" + std::to_string(worker.pid())), groupsBefore);
         EXPECT_FALSE(CanOpen(secret_));
         worker.Stop();
     }

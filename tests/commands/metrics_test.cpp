@@ -4,8 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <regex>
-
 #include "commands/exec2_session.h"
 
 using namespace CommandTest;
@@ -57,7 +55,7 @@ TEST(Metrics, CountersMoveWithRequestsAndHealthFollowsTheWorkers) {
     ASSERT_TRUE(s.Start());
     EXPECT_EQ(s.server().metricsPort(), port);
     const std::string photo = s.path() + "/rose.jpg";
-    ASSERT_TRUE(Shell("convert rose: " + photo));
+    ASSERT_TRUE(Shell("convert rose: " + Quoted(photo)));
 
     const std::string before = Http(port, "/metrics");
     ASSERT_NE(before.find("HTTP/1.1 200"), std::string::npos) << before;

@@ -4,14 +4,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
-namespace {
+#include "support/shell.h"
 
-inline bool RunQuietly(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
+namespace {
 
 // A throw-away local account with a password, created when the test runs as
 // root (the only way the switch can be exercised) and removed at the end.
@@ -20,8 +17,8 @@ public:
     TestAccount() {
         if (geteuid() != 0)
             return;
-        created_ = RunQuietly("useradd -m -s /usr/sbin/nologin " + name + " >/dev/null 2>&1") &&
-                   RunQuietly("echo '" + name + ":" + password + "' | chpasswd");
+        created_ = vstest::Shell("useradd -m -s /usr/sbin/nologin " + name) &&
+                   vstest::Shell("echo '" + name + ":" + password + "' | chpasswd");
         if (passwd* entry = created_ ? getpwnam(name.c_str()) : nullptr) {
             uid = entry->pw_uid;
             gid = entry->pw_gid;
@@ -29,7 +26,7 @@ public:
     }
     ~TestAccount() {
         if (created_)
-            RunQuietly("userdel -r " + name + " >/dev/null 2>&1");
+            vstest::Shell("userdel -r " + name);
     }
     bool created() const { return created_; }
 

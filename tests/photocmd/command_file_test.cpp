@@ -1,3 +1,5 @@
+// Command files: finding them by name in the command folder, their versions,
+// encodings and lines, and the filling of placeholders from the request.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "in_process_helpers.h"
 #include "photocmd/classify.h"
 #include "photocmd/command_file_store.h"
 #include "photocmd/fill_template.h"
@@ -19,6 +20,12 @@ using namespace Vs4Command;
 namespace fs = std::filesystem;
 
 namespace {
+
+const std::string kPoster =
+    "; poster with a caption\r\n"
+    "cmd=resize&w=<%w%>\r\n"
+    "cmd=text&text=<%title%>&fontsize=24&color=ffff0000&x=10&y=10\r\n"
+    "cmd=sharpen&weight=2\r\n";
 
 class CommandFileTest : public ::testing::Test {
 protected:
@@ -53,7 +60,7 @@ protected:
 }  // namespace
 
 TEST_F(CommandFileTest, ThePosterExampleFillsFromTheRequest) {
-    Write("poster.vscmd", vstest::kPosterFile);
+    Write("poster.vscmd", kPoster);
     ParamMap request = ParseParams("cmd=Poster&title=Hello&w=400");
     CommandClass c = ClassifyCommand(request, *store_);
     ASSERT_TRUE(c.isCommandFile);
@@ -96,17 +103,16 @@ TEST_F(CommandFileTest, EncodingFollowsTheByteOrderMark) {
           "\xEF\xBB\xBF"
           "cmd=text&text=caf\xC3\xA9\n");
     Write("ansi.vscmd", "cmd=text&text=caf\xC3\xA9\n");
-    Write("latin.vscmd", "cmd=text&text=caf\xE9\n");
+    Write("latin.vscmd", std::string("cmd=text&text=caf\xE9\0junk\n", 24));
     EXPECT_EQ(GetString(store_->Find("utf8")->commands[0], "text"), "caf\xC3\xA9");
     EXPECT_EQ(GetString(store_->Find("ansi")->commands[0], "text"), "caf\xC3\x83\xC2\xA9");
-    EXPECT_EQ(GetString(store_->Find("latin")->commands[0], "text"), "caf\xC3\xA9");
+    EXPECT_EQ(GetString(store_->Find("latin")->commands[0], "text"), "caf\xC3\xA9");  // to the NUL
     // The mark is not part of the first key.
     EXPECT_EQ(GetString(store_->Find("utf8")->commands[0], "cmd"), "text");
 }
 
 TEST_F(CommandFileTest, LongLinesAreCutAndTheLastLineNeedsNoLineFeed) {
-    // Comments, blank lines and the 16-command limit are checked where the
-    // lines run (command_file_in_process_test.cpp).
+    // Comments, blank lines and the 16-command limit: in_process_test.cpp.
     Write("tail.vscmd", "cmd=gray\ncmd=sepia");
     ASSERT_EQ(store_->Find("tail")->count(), 2);
     EXPECT_EQ(GetString(store_->Find("tail")->commands[1], "cmd"), "sepia");
@@ -118,49 +124,31 @@ TEST_F(CommandFileTest, LongLinesAreCutAndTheLastLineNeedsNoLineFeed) {
     EXPECT_EQ(GetString(parsed.commands[2], "z"), "1");
 }
 
-TEST_F(CommandFileTest, VersionsFollowTheLastWriteTime) {
-    std::string path = root_ / "Command/v.vscmd";
-    Write("v.vscmd", "cmd=gray\n");
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000000000000ULL));
-    const CommandFile* first = store_->Find("v");
-    ASSERT_NE(first, nullptr);
+// Each version (last-write time) is loaded once and stays valid for requests
+// that hold it. A file written in place is empty for a moment, often with the
+// same time as its new text: that empty read must not stay in the store.
+TEST_F(CommandFileTest, VersionsFollowTheLastWriteTimeAndEmptyReadsAreRetried) {
+    const std::string path = root_ / "Command/v.vscmd";
+    auto writeAt = [&](const std::string& text, uint64_t time) {
+        Write("v.vscmd", text);
+        EXPECT_TRUE(Vs5Platform::SetLastWriteTime(path, time));
+        const CommandFile* file = store_->Find("v");
+        EXPECT_NE(file, nullptr);
+        return file;
+    };
+    const CommandFile* empty = writeAt("", 130000000000000000ULL);
+    const CommandFile* first = writeAt("cmd=gray\n", 130000000000000000ULL);
+    EXPECT_EQ(first->count(), 1);
     EXPECT_EQ(first->versionTag, "&130000000000000000");
-    EXPECT_EQ(store_->Find("v"), first);  // loaded once per version
-
-    Write("v.vscmd", "cmd=sepia\ncmd=flip\n");
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000010000000ULL));
-    const CommandFile* second = store_->Find("v");
-    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(store_->Find("v"), first);
+    const CommandFile* second = writeAt("cmd=sepia\ncmd=flip\n", 130000000010000000ULL);
     EXPECT_NE(second, first);
     EXPECT_EQ(second->versionTag, "&130000000010000000");
     EXPECT_EQ(second->count(), 2);
-    // The old version stays valid for requests that still hold it.
     EXPECT_EQ(GetString(first->commands[0], "cmd"), "gray");
-
-    // Deleted: no longer found.
+    EXPECT_EQ(empty->count(), 0);
     fs::remove(path);
     EXPECT_EQ(store_->Find("v"), nullptr);
-}
-
-TEST_F(CommandFileTest, AFileReadWhileBeingWrittenIsReadAgain) {
-    // Writing a file in place empties it first; its last-write time often
-    // does not move on between that and the write of the new text. A request
-    // in between must not leave the empty version in the store for good.
-    std::string path = root_ / "Command/w.vscmd";
-    Write("w.vscmd", "");
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000000000000ULL));
-    const CommandFile* caught = store_->Find("w");
-    ASSERT_NE(caught, nullptr);
-    EXPECT_EQ(caught->count(), 0);
-
-    Write("w.vscmd", "cmd=gray\n");
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(path, 130000000000000000ULL));
-    const CommandFile* written = store_->Find("w");
-    ASSERT_NE(written, nullptr);
-    EXPECT_EQ(written->count(), 1);
-    EXPECT_EQ(written->versionTag, "&130000000000000000");
-    EXPECT_EQ(store_->Find("w"), written);
-    EXPECT_EQ(caught->count(), 0);  // still valid for a request holding it
 }
 
 TEST_F(CommandFileTest, MissingFilesAndEscapingNamesAreNotFound) {
@@ -188,7 +176,7 @@ TEST_F(CommandFileTest, MissingFilesAndEscapingNamesAreNotFound) {
 }
 
 TEST_F(CommandFileTest, ConcurrentRequestsShareOneLoadedVersion) {
-    Write("shared.vscmd", vstest::kPosterFile);
+    Write("shared.vscmd", kPoster);
     std::vector<const CommandFile*> seen(8, nullptr);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < seen.size(); ++i)

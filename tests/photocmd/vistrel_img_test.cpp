@@ -4,27 +4,24 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "image/base_image.h"
-#include "in_process_helpers.h"
 #include "photocmd/result_codes.h"
 #include "support/child_process.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 #ifdef VS_IMG_EXE
 
 namespace fs = std::filesystem;
 using Vs4Image::CBaseImage;
+using vstest::Quoted;
+using vstest::Shell;
 
 namespace {
-
-bool Shell(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
 
 struct Outcome {
     int exitCode = -1;
@@ -37,7 +34,7 @@ protected:
         fs::create_directories(home_ / "Command/Images");
         fs::create_directories(home_ / "Frame");
         photo_ = work_ / "photo.jpg";
-        ASSERT_TRUE(Shell("convert wizard: -quality 95 '" + photo_ + "'"));
+        ASSERT_TRUE(Shell("convert wizard: -quality 95 " + Quoted(photo_)));
     }
 
     // Runs vistrel-img with the arguments (program first: `program`).
@@ -92,7 +89,7 @@ TEST_F(VistrelImgTest, RunsCommandsInOrderAndWritesTheOutputsFormat) {
 }
 
 TEST_F(VistrelImgTest, JpegQualityAndMetadataFollowTheSettings) {
-    ASSERT_TRUE(Shell("exiv2 -M'set Exif.Image.Artist VistrelTest' '" + photo_ + "'"));
+    ASSERT_TRUE(Shell("exiv2 -M'set Exif.Image.Artist VistrelTest' " + Quoted(photo_)));
     vstest::WriteFile(home_ / "vistrel5.ini",
                       "[ImageProcessing]\nImageJpegQuality=95\nPersistMetadata=true\n");
     vstest::WriteFile(work_ / "low.ini", "[ImageProcessing]\nImageJpegQuality=10\n");
@@ -113,13 +110,14 @@ TEST_F(VistrelImgTest, JpegQualityAndMetadataFollowTheSettings) {
 }
 
 TEST_F(VistrelImgTest, CommandFilesFramesAndImagesComeFromTheHomeFolder) {
-    vstest::WriteFile(home_ / "Command/poster.vscmd", vstest::kPosterFile);
+    vstest::WriteFile(home_ / "Command/poster.vscmd",
+                      "cmd=resize&w=<%w%>\r\ncmd=text&text=<%title%>&x=10&y=10\r\n");
     vstest::WriteFile(home_ / "Command/stamp.vscmd",
                       "cmd=layernew&name= Stamp &file=stamp.png&alpha=200\n"
                       "cmd=gray&layer=stamp\n"
                       "cmd=layerblend&from=stamp&to=background&method=multiply\n");
-    ASSERT_TRUE(Shell("convert logo: -resize 100x '" + (home_ / "Command/Images/stamp.png") + "'"));
-    ASSERT_TRUE(Shell("convert -size 30x30 xc:gold '" + (home_ / "Frame/gold.png") + "'"));
+    ASSERT_TRUE(Shell("convert logo: -resize 100x " + Quoted(home_ / "Command/Images/stamp.png")));
+    ASSERT_TRUE(Shell("convert -size 30x30 xc:gold " + Quoted(home_ / "Frame/gold.png")));
     vstest::WriteFile(
         home_ / "Frame/gold.xml",
         "<frame src=\"gold.png\">"
@@ -179,7 +177,7 @@ TEST_F(VistrelImgTest, FailuresPrintAndExitWithTheResultCode) {
 // file: opening a FIFO must not wait for a writer that never comes.
 TEST_F(VistrelImgTest, SourcesThatAreNotRegularFilesAreRefusedAtOnce) {
     const std::string pipe = home_ / "Command/Images/pipe.png";
-    ASSERT_TRUE(Shell("mkfifo '" + pipe + "'"));
+    ASSERT_TRUE(Shell("mkfifo " + Quoted(pipe)));
     fs::create_symlink(pipe, work_ / "link.png");
     vstest::WriteFile(home_ / "Command/piped.vscmd", "cmd=layernew&name=a&file=pipe.png\n");
     const std::string out = work_ / "out.png";

@@ -37,28 +37,10 @@ bool SameOperation(const Operation& a, const Operation& b) {
 }  // namespace
 
 TEST(PipeProtocol, EveryOperationKeepsItsFieldsAndBodySize) {
-    TextOp text;
-    text.font = "DejaVu Sans";
-    text.fontSize = 33.5f;
-    text.fontStyle = 5;
-    text.align = 2;
-    text.vertical = true;
-    text.text = "caption";
-    text.x = -4;
-    text.y = 9;
-    text.width = 300;
-    text.height = 40;
-    text.color = 0x80FF0102;
-    text.hint = 3;
-    MergeOp merge;
-    merge.path = "/srv/images/logo.png";
-    merge.alpha = 128;
-    merge.x = 7;
-    merge.y = 8;
-    merge.align = "right";
-    merge.valign = "bottom";
-    merge.itpMode = 2;
-    merge.fit = true;
+    const TextOp text{"DejaVu Sans", 33.5f, 5, 2,   false, true,       false,
+                      "caption",     -4,    9, 300, 40,    0x80FF0102, 3};
+    const MergeOp merge{
+        MergeOp::Source::File, "/srv/images/logo.png", "", 128, 7, 8, "right", "bottom", 2, true};
     const std::vector<std::pair<Operation, uint32_t>> cases = {
         {ResizeOp{300, 0, 7, true}, kResize},
         {FitOp{200, 100, false, 3, 0xFF000000}, kFit},
@@ -96,18 +78,10 @@ TEST(PipeProtocol, EveryOperationKeepsItsFieldsAndBodySize) {
 }
 
 TEST(PipeProtocol, FieldsSitAtTheirOffsets) {
-    TextOp t;
-    t.font = "Arial";
-    t.fontSize = 12.0f;
-    t.text = "hello";
-    t.x = 2320;
-    t.color = 0xFFEEDDCC;
-    t.hint = 5;
+    const TextOp t{.font = "Arial", .text = "hello", .x = 2320, .color = 0xFFEEDDCC, .hint = 5};
     std::vector<uint8_t> b = EncodeOperation(t)[0].body;
     EXPECT_EQ(Wide(b, 0), "Arial");
-    float size;
-    memcpy(&size, b.data() + 256, 4);
-    EXPECT_EQ(size, 12.0f);
+    EXPECT_EQ(U32(b, 256), 0x41400000u);  // 12.0f
     EXPECT_EQ(Wide(b, 272), "hello");
     EXPECT_EQ(U32(b, 2320), 2320u);
     EXPECT_EQ(U32(b, 2336), 0xFFEEDDCCu);

@@ -7,12 +7,13 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "image/graphics.h"
 #include "photocmd/apply_operation.h"
 #include "server/test_folder.h"
 #include "support/pixels.h"
+#include "support/shell.h"
+#include "support/text_count.h"
 #include "worker/worker_link.h"
 #include "worker/worker_process.h"
 
@@ -29,11 +30,9 @@ extern "C" const char* __lsan_default_options() {
 
 namespace {
 
-const std::string kWorker = VS_BIN_DIR "/vistrelremt";
+using vstest::Shell;
 
-bool Convert(const std::string& args) {
-    return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
+const std::string kWorker = VS_BIN_DIR "/vistrelremt";
 
 struct WorkerFixture : ::testing::Test {
     explicit WorkerFixture(const std::string& ini = "[ImageProcessing]\nWorkerTimeout=2\n")
@@ -41,8 +40,9 @@ struct WorkerFixture : ::testing::Test {
     void SetUp() override {
         Vs4Image::GraphicsStartup();
         photo = folder.path() + "/rose.jpg";
-        ASSERT_TRUE(Convert("rose: -resize 200% " + photo));
-        ASSERT_TRUE(Convert("logo: -resize 64x48! " + folder.config().imageFolder() + "/logo.png"));
+        ASSERT_TRUE(Shell("convert rose: -resize 200% " + photo));
+        ASSERT_TRUE(
+            Shell("convert logo: -resize 64x48! " + folder.config().imageFolder() + "/logo.png"));
         ASSERT_TRUE(worker.Start());
     }
     // The image the worker holds, through a lossless encode.
@@ -60,23 +60,21 @@ struct WorkerFixture : ::testing::Test {
 
 TEST_F(WorkerFixture, EveryStepGivesTheInProcessPixels) {
     const std::string logo = folder.config().imageFolder() + "/logo.png";
-    TextOp text;
-    text.font = "DejaVu Sans";
-    text.fontSize = 14;
-    text.text = "Vistrel";
-    text.width = 120;
-    text.height = 40;
-    text.color = 0xFFFF0000;
+    const TextOp text{.font = "DejaVu Sans",
+                      .fontSize = 14,
+                      .text = "Vistrel",
+                      .width = 120,
+                      .height = 40,
+                      .color = 0xFFFF0000};
     const std::vector<std::vector<Operation>> cases = {
-        {ResizeOp{200, 0, 7, false}},  // an enlargement decodes at full size
-        {FitOp{100, 100, true, 2, 0xFF0000FF}},
-        {CropOp{10, 5, 60, 40, 0xFFFFFFFF}, AutoCropOp{0xFFFFFFFF, 1, 1, 1, 1}},
-        {RotateOp{90, 0}, RotateOp{30, 0xFF00FF00}, FlipOp{true, true}},
-        {MergeOp{MergeOp::Source::File, logo, "", 200, 3, 4, "right", "", 7, false}},
-        {text},
-        {AdjustOp{20, -10, 30, 15, 40}, AdjustRgbOp{10, -20, 30}, AutoLevelOp{0.1f, 0.9f}},
-        {NegativeOp{}, SepiaOp{}, GrayOp{}},
-        {BlurOp{3, 6}, SmoothOp{2}, SharpenOp{3}, OilPaintOp{3}},
+        // An enlargement first decodes at full size.
+        {ResizeOp{200, 0, 7, false}, CropOp{10, 5, 160, 100, 0xFFFFFFFF},
+         AutoCropOp{0xFFFFFFFF, 1, 1, 1, 1}, RotateOp{90, 0}, RotateOp{30, 0xFF00FF00},
+         FlipOp{true, true}},
+        {FitOp{100, 100, true, 2, 0xFF0000FF},
+         MergeOp{MergeOp::Source::File, logo, "", 200, 3, 4, "right", "", 7, false}, text},
+        {AdjustOp{20, -10, 30, 15, 40}, AdjustRgbOp{10, -20, 30}, AutoLevelOp{0.1f, 0.9f},
+         NegativeOp{}, SepiaOp{}, GrayOp{}, BlurOp{3, 6}, SmoothOp{2}, SharpenOp{3}, OilPaintOp{3}},
         {LayerNewOp{"top", logo, 180, 0x40FFFFFF}, LayerCopyOp{"background", "copy", 128},
          LayerBlendOp{"top", "copy", "multiply", 200},
          LayerBlendOp{"copy", "background", "screen", 255}},
@@ -142,11 +140,7 @@ TEST_F(WorkerFixture, AKilledOrHungWorkerCostsOneStepAndIsReplaced) {
         EXPECT_EQ(next.width(), 140);
         EXPECT_EQ(worker.starts(), starts + 1);
     }
-    std::string log = folder.requestLog();
-    size_t created = 0;
-    for (size_t at = 0; (at = log.find("is created successfully", at)) != std::string::npos; ++at)
-        ++created;
-    EXPECT_EQ(created, 3u);
+    EXPECT_EQ(vstest::CountOf(folder.requestLog(), "is created successfully"), 3u);
 }
 
 TEST(WorkerStart, AMissingProgramIsLoggedAndNothingRuns) {
@@ -184,8 +178,8 @@ double Psnr(const Vs4Image::CBaseImage& a, const Vs4Image::CBaseImage& b) {
 TEST_F(WorkerFixture, ShrinkOnLoadKeepsSizeAndQualityAndCropsSeeFullPixels) {
     const std::string large = folder.path() + "/large.jpg";
     const std::string source = "/usr/share/backgrounds/gnome/adwaita-l.webp";
-    ASSERT_TRUE(Convert((access(source.c_str(), R_OK) == 0 ? source : "rose:") +
-                        " -resize 2400x1600! -quality 92 " + large))
+    ASSERT_TRUE(Shell("convert " + (access(source.c_str(), R_OK) == 0 ? source : "rose:") +
+                      " -resize 2400x1600! -quality 92 " + large))
         << "needs ImageMagick";
     const struct {
         Operation op;
