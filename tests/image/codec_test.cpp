@@ -173,7 +173,7 @@ TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
     EXPECT_EQ(DetectImageFormat(VsTest::ReadBytes(dir / "x.BMP").data(), 8), ImageFormat::Bmp);
     for (const char* refused : {"a.gif", "a.tif", "a.webp", "noextension", "a.png.txt"}) {
         EXPECT_EQ(image.SaveToFile(dir / refused, 90, 0), InvalidParameter) << refused;
-        EXPECT_FALSE(VsTest::FileExists(dir / refused)) << refused;
+        EXPECT_FALSE(std::filesystem::exists(dir / refused)) << refused;
     }
     EXPECT_EQ(image.SaveToFile("", 90, 0), InvalidParameter);
     EXPECT_EQ(image.SaveToFile(dir.path() + "/", 90, 0), InvalidParameter);
