@@ -43,18 +43,16 @@ TEST(Codecs, LosslessFormatsRoundTripExactly) {
     }
 }
 
-TEST(Codecs, JpegRoundTripIsCloseAndQualityChangesTheSize) {
-    CBaseImage original;
-    ASSERT_EQ(original.CreateBlank(64, 64, 0xFF3366CC), Ok);
+// JPEG is close at quality 95; lower qualities make smaller files.
+TEST(Codecs, JpegQuality) {
+    CBaseImage flat, decoded, rose;
+    ASSERT_EQ(flat.CreateBlank(64, 64, 0xFF3366CC), Ok);
     std::vector<uint8_t> q95;
-    ASSERT_EQ(original.SaveToStream("JPEG", 95, 0, q95), Ok);
-    CBaseImage decoded;
+    ASSERT_EQ(flat.SaveToStream("JPEG", 95, 0, q95), Ok);
     ASSERT_EQ(decoded.LoadFromMemory(q95.data(), uint32_t(q95.size())), Ok);
-    EXPECT_LE(VsTest::MaxDifference(original, decoded), 3);
-
+    EXPECT_LE(VsTest::MaxDifference(flat, decoded), 3);
     VsTest::TempDir dir;
     ASSERT_TRUE(VsTest::Run("convert rose: " + dir / "rose.png"));
-    CBaseImage rose;
     ASSERT_EQ(rose.LoadFromFile(dir / "rose.png"), Ok);
     std::vector<uint8_t> low, high;
     ASSERT_EQ(rose.SaveToStream("jpg", 20, 0, low), Ok);
@@ -83,7 +81,7 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
          "PNG:rose_ga.png",
          1},
         {"tiff", "-compress lzw rose.tif", 0},
-        {"big-endian tiff", "-endian MSB -compress zip rose_msb.tif", 0},
+        {"big-endian tiff", "-define tiff:endian=msb -compress zip rose_msb.tif", 0},
         {"tiled tiff", "-define tiff:tile-geometry=16x16 rose_tiled.tif", 0},
         {"webp", "-define webp:lossless=true rose.webp", 0},
         {"gif", "rose.gif", 0},
@@ -107,6 +105,9 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
         const std::string path = dir / file.substr(file.find(':') + 1);
         ASSERT_TRUE(VsTest::Run("cd " + dir.path() + " && convert rose: " + options)) << c.name;
         CBaseImage ours, reference;
+        if (std::string(c.name) == "big-endian tiff") {
+            ASSERT_EQ(VsTest::ReadBytes(path).at(0), 'M');
+        }
         ASSERT_EQ(ours.LoadFromFile(path), Ok) << c.name;
         LoadReference(dir, path, reference);
         ASSERT_EQ(ours.width(), 70) << c.name;
@@ -152,6 +153,10 @@ TEST(Codecs, JpegDecodesAtAReducedSizeOnlyWhenHinted) {
     ASSERT_EQ(reduced.LoadFromFile(path, DecodeHint{150, 100}), Ok);
     EXPECT_EQ(reduced.width(), 200);  // 800 x 2/8, the smallest scale not below the hint
     EXPECT_EQ(reduced.height(), 150);
+    ASSERT_EQ(reduced.LoadFromFile(path, DecodeHint{150, 0}), Ok);  // one side is enough
+    EXPECT_EQ(reduced.width(), 200);
+    ASSERT_EQ(reduced.LoadFromFile(path, DecodeHint{0, 100}), Ok);
+    EXPECT_EQ(reduced.width(), 200);
     const std::string pngPath = dir / "big.png";
     ASSERT_EQ(full.SaveToFile(pngPath, 0, 0), Ok);
     ASSERT_EQ(png.LoadFromFile(pngPath, DecodeHint{150, 100}), Ok);
