@@ -88,9 +88,7 @@ TEST(Captcha, CellsSideBySideFromTheThreadState) {
     }
 }
 
-// Cells outside the image draw nothing but still take their numbers: a long
-// text on a small image gives the image and generator state of the text drawn
-// cell by cell, at the cost of the cells that show.
+// Cells outside the image draw nothing.
 TEST(Captcha, CellsOutsideTheImage) {
     CBaseImage none, image;
     EXPECT_EQ(DrawCaptcha(none, Options("AB", 0)), WrongState);
@@ -98,23 +96,4 @@ TEST(Captcha, CellsOutsideTheImage) {
     EXPECT_EQ(DrawCaptcha(image, Options("ABCDEF", kCaptchaLines, 2000000000)), Ok);
     EXPECT_EQ(DrawCaptcha(image, Options("ABCDEF", 0, -2000000000)), Ok);
     EXPECT_TRUE(AlphaInk(image.view(), 1).empty());
-
-    CBaseImage longText, shortText;
-    ASSERT_EQ(longText.CreateBlank(290, 300, 0xFFFFFFFF), Ok);
-    ASSERT_EQ(shortText.CreateBlank(290, 300, 0xFFFFFFFF), Ok);
-    // Cells of 296 pixels: only the first reaches the image.
-    ResetThreadRandom(3);
-    EXPECT_EQ(
-        DrawCaptcha(longText, Options("AB" + std::string(20000, 'W'), kCaptchaRotate, 0, 200)), Ok);
-    const int afterLong = ThreadRandom();
-    ResetThreadRandom(3);
-    EXPECT_EQ(DrawCaptcha(shortText, Options("AB", kCaptchaRotate, 0, 200)), Ok);
-    for (int i = 0; i < 20000 * 4; ++i)
-        ThreadRandom();
-    EXPECT_EQ(afterLong, ThreadRandom());
-    EXPECT_TRUE(SamePixels(longText.view(), shortText.view()));
-    EXPECT_TRUE(InkIn(longText, 0, 290));
-    EXPECT_EQ(DrawCaptcha(longText, Options(std::string(20000, 'W') + "A", kCaptchaRotate,
-                                            -20000 * 296, 200)),
-              Ok);
 }

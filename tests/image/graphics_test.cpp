@@ -85,50 +85,6 @@ TEST(Graphics, ColourMatricesAndGammaOnDrawnImages) {
     }
 }
 
-TEST(Graphics, DrawOntoThreePointsMapsTheCorners) {
-    CBaseImage base, source;
-    ASSERT_EQ(base.CreateBlank(40, 40, 0xFFFFFFFF), Ok);
-    MakePattern(source, 20, 10, false);
-    // A mirror image: upper-left at (30, 5), upper-right at (10, 5), lower-left at (30, 15).
-    const PointF points[3] = {{30, 5}, {10, 5}, {30, 15}};
-    const PointF flat[3] = {{0, 0}, {10, 0}, {20, 0}};  // degenerate: nothing
-    ImageDrawOptions options;
-    options.interpolation = kInterpolationNearestNeighbor;
-    {
-        Graphics g(*base.bitmap());
-        g.DrawImageOnPoints(source.view(), points, options);
-        g.DrawImageOnPoints(source.view(), flat, options);
-    }
-    MaxError(
-        base,
-        [&](int x, int y) {
-            return x >= 10 && x < 30 && y >= 5 && y < 15 ? At(source, 29 - x, y - 5) : 0xFFFFFFFFu;
-        },
-        0, "mirrored");
-}
-
-TEST(Graphics, PolygonsFillWithOrWithoutSmoothEdges) {
-    CBaseImage image;
-    const PointF triangle[3] = {{0, 0}, {20, 0}, {0, 20}};
-    for (bool smooth : {false, true}) {
-        ASSERT_EQ(image.CreateBlank(20, 20, 0xFFFFFFFF), Ok);
-        {
-            Graphics g(*image.bitmap());
-            g.SetAntialias(smooth);
-            g.FillPolygon(triangle, 3, 0xFF000000);
-            g.FillPolygon(triangle, 2, 0xFFFF0000);  // fewer than three points: nothing
-        }
-        EXPECT_EQ(At(image, 2, 2), 0xFF000000u);
-        EXPECT_EQ(At(image, 18, 18), 0xFFFFFFFFu);
-        const int diagonal = Blue(At(image, 10, 9));
-        if (smooth)
-            EXPECT_NEAR(diagonal, 128, 20);
-        else
-            for (int x = 0; x < 20; ++x)
-                EXPECT_TRUE(Blue(At(image, x, 19 - x)) % 255 == 0) << x;  // hard edge
-    }
-}
-
 // Drawing on part of an image leaves every pixel it does not touch exactly
 // as it was, whatever its alpha, also across a flush; a placement that is not
 // a finite, invertible mapping draws nothing and later drawing still works.

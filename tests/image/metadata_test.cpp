@@ -152,18 +152,3 @@ TEST(Metadata, BigEndianValuesArriveLittleEndian) {
         EXPECT_EQ(item->value[1], 0) << id;
     }
 }
-
-TEST(Metadata, ABlockTooLargeForOneSegmentIsLeftOut) {
-    CBaseImage image;
-    ASSERT_EQ(image.CreateBlank(8, 8, 0xFF808080), Ok);
-    PropertyItem huge;
-    huge.id = 0x927C;  // maker note
-    huge.type = 7;
-    huge.value.assign(70000, 0xAB);
-    image.SetProperties({huge});
-    std::vector<uint8_t> jpeg;
-    ASSERT_EQ(image.SaveToStream("jpg", 80, 1, jpeg), Ok);
-    CBaseImage again;
-    ASSERT_EQ(again.LoadFromMemory(jpeg.data(), uint32_t(jpeg.size())), Ok);
-    EXPECT_TRUE(again.properties().empty());
-}

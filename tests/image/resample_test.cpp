@@ -176,18 +176,6 @@ TEST(Resample, NearestNeighbourCopiesPixelsExactly) {
         image, [&](int x, int y) { return At(original, 2 * x + 1, 2 * y + 1); }, 0, "down");
 }
 
-TEST(Resample, UniformImagesStayExactlyUniform) {
-    for (uint32_t colour : {0xFF3366CCu, 0x80C86432u})
-        for (uint32_t mode = 0; mode <= 8; ++mode)
-            for (auto size : {std::pair{37, 91}, std::pair{300, 7}, std::pair{1, 1}}) {
-                CBaseImage image;
-                ASSERT_EQ(image.CreateBlank(123, 45, colour), Ok);
-                ASSERT_EQ(image.Resize(size.first, size.second, mode, false), Ok);
-                MaxError(
-                    image, [&](int, int) { return colour; }, 0, "mode " + std::to_string(mode));
-            }
-}
-
 // A window of the virtual result is the same area of the reference.
 TEST(Resample, AWindowIsThatPartOfTheResult) {
     CBaseImage source;

@@ -68,13 +68,3 @@ TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
     EXPECT_EQ(filter.status(), Ok);
     EXPECT_NE(Checksum(image), before);
 }
-
-TEST(SpatialFilter, TinyImagesUseTheCheckedPath) {
-    CBaseImage image;
-    image.CreateBlank(1, 1, 0xFF707070);
-    EXPECT_EQ(Smooth(image, 3), Ok);
-    EXPECT_EQ(Red(At(image, 0, 0)), 0x70 / 49);
-    image.CreateBlank(2, 9, 0xFF707070);
-    EXPECT_EQ(Smooth(image, 1), Ok);
-    EXPECT_EQ(Red(At(image, 0, 4)), 0x70 * 6 / 9);
-}
