@@ -93,3 +93,20 @@ TEST(Limits, ImagesAboveThePixelLimitAreRefusedBeforeDecoding) {
     EXPECT_EQ(blank.CreateBlank(20000, 20000, 0xFFFFFFFF), OutOfMemory);  // 4e8 pixels
     EXPECT_EQ(blank.CreateBlank(0, 10, 0xFFFFFFFF), InvalidParameter);
 }
+
+// A palette index beyond the colours the header declares is black, even when
+// more entries follow in the file.
+TEST(Limits, PaletteIndicesBeyondTheDeclaredColoursAreBlack) {
+    VsTest::TempDir dir;
+    const std::string path = dir / "two.bmp";
+    ASSERT_TRUE(VsTest::Run("convert -size 4x1 xc:red xc:blue +append -type Palette BMP3:" + path));
+    std::vector<uint8_t> bmp = VsTest::ReadBytes(path);
+    ASSERT_GT(bmp.size(), 54u);
+    bmp[46] = 1, bmp[47] = bmp[48] = bmp[49] = 0;  // one colour declared
+    CBaseImage image;
+    ASSERT_EQ(image.LoadFromMemory(bmp.data(), uint32_t(bmp.size())), Ok);
+    int black = 0;
+    for (int x = 0; x < 8; ++x)
+        black += VsTest::At(image, x, 0) == 0xFF000000u;
+    EXPECT_EQ(black, 4);
+}
