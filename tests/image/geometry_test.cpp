@@ -134,8 +134,8 @@ TEST(Geometry, AutoCropTrimsTheBackgroundAndKeepsMargins) {
     EXPECT_EQ(image.height(), 1);
 }
 
-// Right angles (counter-clockwise, any multiple of 90) and flips move every
-// pixel exactly.
+// Right angles (counter-clockwise, any multiple of 90, negative ones
+// clockwise) and flips move every pixel exactly.
 TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
     const int W = 40, H = 30;
     CBaseImage original, image;
@@ -150,6 +150,9 @@ TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
         {90, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
         {450, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
         {180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
+        {-180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
+        {270, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
+        {-90, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
         {360, false, [](int x, int) { return x; }, [](int, int y) { return y; }},
     };
     for (const Turn& t : turns) {
