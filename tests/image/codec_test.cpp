@@ -4,6 +4,7 @@
 
 #include "image/base_image.h"
 #include "image/codecs/codec.h"
+#include "image/codecs/probe.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;
@@ -146,4 +147,18 @@ TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
     EXPECT_EQ(CBaseImage::GetEncoderClsid("image/jpeg"), 1);
     EXPECT_GE(CBaseImage::GetEncoderClsid("image/bmp"), 0);
     EXPECT_EQ(CBaseImage::GetEncoderClsid("image/JPEG"), -1);
+}
+
+// The JPEG size probe reads the frame header of JPEG files only.
+TEST(Codecs, JpegSizeProbe) {
+    VsTest::TempDir dir;
+    ASSERT_TRUE(VsTest::Run("convert rose: " + dir / "rose.jpg"));
+    std::vector<uint8_t> jpeg = VsTest::ReadBytes(dir / "rose.jpg");
+    int w = 0, h = 0;
+    ASSERT_TRUE(ProbeJpegSize(jpeg.data(), jpeg.size(), w, h));
+    EXPECT_EQ(w, 70);
+    EXPECT_EQ(h, 46);
+    EXPECT_FALSE(ProbeJpegSize(jpeg.data(), 3, w, h));
+    jpeg[0] = jpeg[1] = 0;  // no start-of-image marker
+    EXPECT_FALSE(ProbeJpegSize(jpeg.data(), jpeg.size(), w, h));
 }

@@ -82,6 +82,19 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
            R"(<vertical src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/></frame>)";
 
     const Case cases[] = {
+        {"a wide image drawn scaled", 33000, 2, kBlue,
+         [](CBaseImage& i) {
+             CBaseImage source;
+             EXPECT_EQ(source.CreateBlank(33000, 1, kRed), Ok);
+             for (int x = 16500; x < 33000; ++x)
+                 vstest::SetPixel(source, x, 0, kGreen);
+             i.DrawImageScaled(source, 33000, 2, 255, 5);
+             return Ok;
+         },
+         [](const CBaseImage& i) {
+             for (int x : {0, 16499, 30000, 32999})
+                 EXPECT_EQ(PixelAt(i.view(), x, 1), x < 16500 ? kRed : kGreen) << x;
+         }},
         {"images drawn at a place and scaled", 33000, 2, kBlue,
          [](CBaseImage& i) {
              CBaseImage patch, translucent, green;
