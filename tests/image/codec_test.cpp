@@ -159,6 +159,6 @@ TEST(Codecs, JpegSizeProbe) {
     EXPECT_EQ(w, 70);
     EXPECT_EQ(h, 46);
     EXPECT_FALSE(ProbeJpegSize(jpeg.data(), 3, w, h));
-    jpeg[0] = jpeg[1] = 0;  // no start-of-image marker
+    jpeg[0] = 0;  // no start-of-image marker
     EXPECT_FALSE(ProbeJpegSize(jpeg.data(), jpeg.size(), w, h));
 }
