@@ -80,7 +80,9 @@ Status RotateFree(CBaseImage& image, int angle, Argb background) {
 Status CBaseImage::Rotate(int angle, Argb background) {
     if (!HasBitmap())
         return WrongState;
-    const int a = angle % 360;
+    // Negative angles turn the other way round: -90 is the same turn as 270,
+    // and takes the same exact path.
+    const int a = (angle % 360 + 360) % 360;
     if (a == 0)
         return Ok;
     if (a == 90 || a == 180 || a == 270) {

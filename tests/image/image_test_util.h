@@ -42,10 +42,6 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline bool FileExists(const std::string& path) {
-    return std::filesystem::exists(path);
-}
-
 // The pixel at (x, y) as an ARGB value, and its channels.
 inline uint32_t At(const Vs4Image::CBaseImage& image, int x, int y) {
     return vstest::PixelAt(image, x, y);
@@ -65,18 +61,45 @@ inline int Green(Argb c) {
 inline int Blue(Argb c) {
     return c & 255;
 }
+inline Argb Pack(int a, int r, int g, int b) {
+    return Argb(a) << 24 | Argb(r) << 16 | Argb(g) << 8 | Argb(b);
+}
+
+// A w x h image with the pixels colour(x, y).
+template <typename F>
+void Fill(Vs4Image::CBaseImage& image, int w, int h, F colour) {
+    ASSERT_EQ(image.CreateBlank(w, h, 0), Vs4Image::Ok);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            Set(image, x, y, colour(x, y));
+}
 
 // A w x h image whose every pixel differs: a gradient with a varying alpha
 // when `alpha` is set, opaque otherwise.
 inline void MakePattern(Vs4Image::CBaseImage& image, int w, int h, bool alpha) {
-    ASSERT_EQ(image.CreateBlank(w, h, 0xFF000000), Vs4Image::Ok);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t a = alpha ? static_cast<uint32_t>((x * 7 + y * 13) % 256) : 255;
-            Set(image, x, y,
-                (a << 24) | (uint32_t((x * 5) & 255) << 16) | (uint32_t((y * 3) & 255) << 8) |
-                    uint32_t((x + y) & 255));
+    Fill(image, w, h, [alpha](int x, int y) {
+        return Pack(alpha ? (x * 7 + y * 13) % 256 : 255, (x * 5) & 255, (y * 3) & 255,
+                    (x + y) & 255);
+    });
+}
+
+// The largest difference of any channel between the image and want(x, y);
+// the first few pixels that differ by more than `tolerance` are reported.
+template <typename F>
+int MaxError(const Vs4Image::CBaseImage& image, F want, int tolerance, const std::string& what) {
+    int worst = 0, reported = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const Argb got = At(image, x, y), w = want(x, y);
+            int e = 0;
+            for (int shift = 0; shift < 32; shift += 8)
+                e = std::max(e, std::abs(int(got >> shift & 255) - int(w >> shift & 255)));
+            worst = std::max(worst, e);
+            if (e > tolerance && ++reported <= 3)
+                ADD_FAILURE() << what << " at " << x << "," << y << ": " << std::hex << got
+                              << " want " << w;
         }
+    return worst;
 }
 
 }  // namespace VsTest

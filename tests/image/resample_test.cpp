@@ -1,167 +1,192 @@
-// The resampler on known patterns, for every interpolation mode.
+// The resampler against a double-precision reference of its method: every
+// interpolation mode, enlarging and shrinking, translucent pixels included.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cmath>
+#include <vector>
 
 #include "image/base_image.h"
 #include "image/resample.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;
-using VsTest::At;
+using namespace VsTest;
 
 namespace {
 
-bool AllEqual(const CBaseImage& image, uint32_t colour) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (At(image, x, y) != colour)
-                return false;
-    return true;
+// Pixels as premultiplied doubles: colour x alpha, alpha x 255.
+struct Plane {
+    int w = 0, h = 0;
+    std::vector<double> v;  // r, g, b, a per pixel
+    double* at(int x, int y) { return &v[(size_t(y) * w + x) * 4]; }
+};
+
+Plane Premultiply(const CBaseImage& image) {
+    Plane p{image.width(), image.height(), {}};
+    p.v.resize(size_t(p.w) * p.h * 4);
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const Argb c = At(image, x, y);
+            double* q = p.at(x, y);
+            q[0] = Red(c) * Alpha(c), q[1] = Green(c) * Alpha(c), q[2] = Blue(c) * Alpha(c);
+            q[3] = Alpha(c) * 255.0;
+        }
+    return p;
+}
+
+// Blocks of fx x fy pixels averaged (colours weighted by alpha), rounded to
+// bytes.
+void BoxAverage(const CBaseImage& image, int fx, int fy, CBaseImage& out) {
+    const int w = (image.width() + fx - 1) / fx, h = (image.height() + fy - 1) / fy;
+    Fill(out, w, h, [&](int bx, int by) {
+        double s[4] = {0, 0, 0, 0};
+        int n = 0;
+        for (int y = by * fy; y < std::min(by * fy + fy, image.height()); ++y)
+            for (int x = bx * fx; x < std::min(bx * fx + fx, image.width()); ++x, ++n) {
+                const Argb c = At(image, x, y);
+                s[0] += Red(c) * Alpha(c), s[1] += Green(c) * Alpha(c), s[2] += Blue(c) * Alpha(c);
+                s[3] += Alpha(c);
+            }
+        if (s[3] == 0)
+            return Argb(0);
+        auto r = [](double v) { return int(std::floor(v + 0.5)); };
+        return Pack(r(s[3] / n), r(s[0] / s[3]), r(s[1] / s[3]), r(s[2] / s[3]));
+    });
+}
+
+double Kernel(bool cubic, double t) {
+    t = std::fabs(t);
+    if (!cubic)
+        return t < 1 ? 1 - t : 0;
+    // Catmull-Rom: the cubic convolution with a = -0.5.
+    if (t < 1)
+        return 1.5 * t * t * t - 2.5 * t * t + 1;
+    return t < 2 ? -0.5 * t * t * t + 2.5 * t * t - 4 * t + 2 : 0;
+}
+
+// One pass along x (or y when `vertical`): sample centres at half pixels,
+// taps beyond the edges mirrored, weights normalised; alpha clamped to its
+// range and colours to the alpha after each pass.
+Plane Pass(Plane& in, int outLength, bool vertical, bool cubic, bool widen) {
+    const int n = vertical ? in.h : in.w;
+    Plane out{vertical ? in.w : outLength, vertical ? outLength : in.h, {}};
+    out.v.assign(size_t(out.w) * out.h * 4, 0);
+    const double scale = double(n) / outLength, stretch = widen && scale > 1 ? scale : 1;
+    const double support = (cubic ? 2 : 1) * stretch;
+    for (int i = 0; i < outLength; ++i) {
+        const double centre = (i + 0.5) * scale - 0.5;
+        std::vector<std::pair<int, double>> taps;
+        double sum = 0;
+        for (int j = int(std::floor(centre - support)); j <= int(std::ceil(centre + support));
+             ++j) {
+            const double w = Kernel(cubic, (j - centre) / stretch);
+            int m = ((j % (2 * n)) + 2 * n) % (2 * n);
+            taps.push_back({m < n ? m : 2 * n - 1 - m, w});
+            sum += w;
+        }
+        for (int k = 0; k < (vertical ? in.w : in.h); ++k) {
+            double* o = vertical ? out.at(k, i) : out.at(i, k);
+            for (auto [j, w] : taps) {
+                const double* p = vertical ? in.at(k, j) : in.at(j, k);
+                for (int c = 0; c < 4; ++c)
+                    o[c] += p[c] * w / sum;
+            }
+            o[3] = std::clamp(o[3], 0.0, 65025.0);
+            for (int c = 0; c < 3; ++c)
+                o[c] = std::clamp(o[c], 0.0, o[3]);
+        }
+    }
+    return out;
+}
+
+// The whole resize by mode: 5 nearest is not covered here; 1, 3 triangle;
+// 0, 4 cubic; 6 and 2, 7 widened (after a box average of half the reduction
+// when that is 2 or more).
+void Reference(const CBaseImage& source, int w, int h, uint32_t mode, CBaseImage& out) {
+    const bool cubic = mode != 1 && mode != 3 && mode != 6;
+    const bool widen = mode == 2 || mode == 6 || mode == 7;
+    const int bx = widen ? source.width() / w / 2 : 1, by = widen ? source.height() / h / 2 : 1;
+    CBaseImage box;
+    if (bx >= 2 || by >= 2)
+        BoxAverage(source, std::max(bx, 1), std::max(by, 1), box);
+    Plane p = Premultiply(bx >= 2 || by >= 2 ? box : source);
+    Plane across = Pass(p, w, false, cubic, widen);
+    Plane done = Pass(across, h, true, cubic, widen);
+    Fill(out, w, h, [&](int x, int y) {
+        const double* q = done.at(x, y);
+        if (q[3] < 1)
+            return Argb(0);
+        auto r = [](double v) { return int(std::floor(v + 0.5)); };
+        return Pack(r(q[3] / 255), r(q[0] * 255 / q[3]), r(q[1] * 255 / q[3]),
+                    r(q[2] * 255 / q[3]));
+    });
+}
+
+// Distinct channels near 0, 128 and 255, with alphas from opaque to clear
+// (the clear pixels carry a colour that must not bleed).
+void MakeSource(CBaseImage& image, int w, int h) {
+    const int values[] = {0, 2, 127, 128, 130, 253, 255, 40, 200};
+    const int alphas[] = {255, 255, 200, 128, 255, 3, 0};
+    Fill(image, w, h, [&](int x, int y) {
+        return Pack(alphas[(x * 3 + y * 5) % 7], values[(x + y) % 9], values[(x * 2 + 1) % 9],
+                    values[(y * 4 + x) % 9]);
+    });
 }
 
 }  // namespace
 
-TEST(Resample, UniformImagesStayUniformInEveryMode) {
-    for (uint32_t colour : {0xFFFFFFFFu, 0xFF000000u, 0xFF3366CCu, 0x80C86432u, 0x00000000u}) {
-        for (uint32_t mode = 0; mode <= 8; ++mode) {
-            for (auto size : {std::pair{37, 91}, std::pair{300, 7}, std::pair{1, 1}}) {
-                CBaseImage image;
-                ASSERT_EQ(image.CreateBlank(123, 45, colour), Ok);
-                ASSERT_EQ(image.Resize(size.first, size.second, mode, false), Ok);
-                EXPECT_TRUE(AllEqual(image, colour))
-                    << std::hex << colour << std::dec << " mode " << mode << " to " << size.first;
-            }
+TEST(Resample, EveryModeMatchesTheReference) {
+    struct Size {
+        int sw, sh, w, h;
+    };
+    const Size sizes[] = {
+        {13, 9, 31, 20}, {40, 30, 17, 13}, {40, 9, 40, 9}, {12, 30, 29, 11}, {97, 61, 11, 7}};
+    for (uint32_t mode : {0u, 1u, 2u, 3u, 4u, 6u, 7u})
+        for (const Size& s : sizes) {
+            CBaseImage image;
+            MakeSource(image, s.sw, s.sh);
+            CBaseImage want;
+            Reference(image, s.w, s.h, mode, want);
+            ASSERT_EQ(image.Resize(s.w, s.h, mode, false), Ok);
+            const std::string what = "mode " + std::to_string(mode) + " to " + std::to_string(s.w) +
+                                     "x" + std::to_string(s.h);
+            // The colour of a nearly clear pixel has almost no precision
+            // left: there only its alpha counts.
+            const auto visible = [&](int x, int y) {
+                const Argb w = At(want, x, y);
+                return Alpha(w) < 4 ? (w & 0xFF000000) | (At(image, x, y) & 0xFFFFFF) : w;
+            };
+            EXPECT_LE(MaxError(image, visible, 1, what), 1) << what;
         }
-    }
 }
 
 TEST(Resample, NearestNeighbourCopiesPixelsExactly) {
     CBaseImage original, image;
-    VsTest::MakePattern(original, 20, 10, true);
-    VsTest::MakePattern(image, 20, 10, true);
+    MakePattern(original, 20, 10, true);
+    MakePattern(image, 20, 10, true);
     ASSERT_EQ(image.Resize(40, 30, 5, false), Ok);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(At(image, x, y), At(original, x / 2, y / 3));
-    VsTest::MakePattern(image, 20, 10, true);
+    MaxError(
+        image, [&](int x, int y) { return At(original, x / 2, y / 3); }, 0, "up");
+    MakePattern(image, 20, 10, true);
     ASSERT_EQ(image.Resize(10, 5, 5, false), Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(At(image, x, y), At(original, 2 * x + 1, 2 * y + 1));
+    MaxError(
+        image, [&](int x, int y) { return At(original, 2 * x + 1, 2 * y + 1); }, 0, "down");
 }
 
-TEST(Resample, SameSizeKeepsOpaquePixelsInEveryMode) {
-    CBaseImage original;
-    VsTest::MakePattern(original, 31, 17, false);
-    for (uint32_t mode = 0; mode <= 7; ++mode) {
-        CBaseImage image;
-        VsTest::MakePattern(image, 31, 17, false);
-        ASSERT_EQ(image.Resize(31, 17, mode, false), Ok);
-        EXPECT_TRUE(VsTest::SamePixels(original, image)) << "mode " << mode;
-    }
-}
-
-TEST(Resample, HighQualityModesAverageWhenShrinking) {
-    // One-pixel stripes: shrunk eight times, the widened kernels give the
-    // average grey; nearest neighbour picks single stripes.
-    CBaseImage stripes;
-    ASSERT_EQ(stripes.CreateBlank(256, 16, 0xFF000000), Ok);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 1; x < 256; x += 2)
-            VsTest::Set(stripes, x, y, 0xFFFFFFFF);
-    for (uint32_t mode : {2u, 6u, 7u}) {
-        CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(256, 16, 0xFF000000), Ok);
-        image.DrawImageAt(stripes, 0, 0, 255);
-        ASSERT_EQ(image.Resize(32, 2, mode, false), Ok);
-        // The outermost columns see the stripes mirrored at the edge.
-        for (int x = 1; x < 31; ++x)
-            EXPECT_NEAR(int(At(image, x, 0) & 0xFF), 128, 6) << "mode " << mode << " x " << x;
-    }
-    CBaseImage nearest;
-    ASSERT_EQ(nearest.CreateBlank(256, 16, 0xFF000000), Ok);
-    nearest.DrawImageAt(stripes, 0, 0, 255);
-    ASSERT_EQ(nearest.Resize(32, 2, 5, false), Ok);
-    const uint32_t first = At(nearest, 0, 0) & 0xFF;
-    EXPECT_TRUE(first == 0 || first == 255);
-}
-
-TEST(Resample, EdgesAreMirroredAndTransparentPixelsDoNotBleed) {
-    // A white image enlarged: no black creeps in from beyond the edges.
-    for (uint32_t mode = 0; mode <= 7; ++mode) {
-        CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(3, 3, 0xFFFFFFFF), Ok);
-        VsTest::Set(image, 1, 1, 0xFFFFFFFF);
-        ASSERT_EQ(image.Resize(30, 30, mode, false), Ok);
-        EXPECT_EQ(At(image, 0, 0), 0xFFFFFFFFu) << mode;
-        EXPECT_EQ(At(image, 29, 29), 0xFFFFFFFFu) << mode;
-    }
-    // Left half transparent red, right half opaque blue: every visible pixel
-    // of the result is pure blue.
-    for (uint32_t mode = 0; mode <= 7; ++mode) {
-        CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(20, 4, 0xFF0000FF), Ok);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 10; ++x)
-                VsTest::Set(image, x, y, 0x00FF0000);
-        ASSERT_EQ(image.Resize(13, 3, mode, false), Ok);
-        for (int x = 0; x < 13; ++x) {
-            const uint32_t p = At(image, x, 1);
-            if ((p >> 24) != 0) {
-                EXPECT_EQ(p & 0xFFFFFF, 0x0000FFu) << "mode " << mode << " x " << x;
-            }
-        }
-    }
-}
-
-TEST(Resample, AWindowMatchesTheSameAreaOfTheWholeResult) {
+// A window of the virtual result is the same area of the reference.
+TEST(Resample, AWindowIsThatPartOfTheResult) {
     CBaseImage source;
-    VsTest::MakePattern(source, 64, 48, true);
-    for (uint32_t mode : {3u, 5u, 7u}) {
+    MakeSource(source, 64, 48);
+    for (uint32_t mode : {3u, 7u}) {
         CBaseImage whole, window;
-        ASSERT_EQ(whole.CreateBlank(100, 80, 0), Ok);
+        Reference(source, 100, 80, mode, whole);
         ASSERT_EQ(window.CreateBlank(30, 20, 0), Ok);
-        ASSERT_EQ(Resample(source.view(), whole.view(), mode), Ok);
         ASSERT_EQ(ResampleWindow(source.view(), 100, 80, 40, 50, window.view(), mode), Ok);
-        for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 30; ++x)
-                ASSERT_EQ(At(window, x, y), At(whole, 40 + x, 50 + y));
-    }
-}
-
-TEST(Resample, MatchesAReferenceCatmullRomResizeInsideTheEdges) {
-    // ImageMagick's Catrom filter is the same cubic, widened when shrinking.
-    VsTest::TempDir dir;
-    ASSERT_TRUE(VsTest::Run("convert -size 240x160 plasma:fractal -seed 7 -blur 0x2 PNG24:" +
-                            dir / "src.png"));
-    struct Case {
-        uint32_t mode;
-        int w, h;
-        const char* filter;
-        double meanTolerance;
-    } cases[] = {{4, 480, 320, "Catrom", 1.0},
-                 {7, 120, 80, "Catrom", 1.0},
-                 {7, 30, 20, "Catrom", 1.0},
-                 {6, 60, 40, "Triangle", 1.0}};
-    for (const Case& c : cases) {
-        const std::string size = std::to_string(c.w) + "x" + std::to_string(c.h);
-        ASSERT_TRUE(VsTest::Run("convert " + dir / "src.png" + " -filter " + c.filter +
-                                " -resize " + size + "! PNG24:" + dir / "ref.png"));
-        CBaseImage ours, reference;
-        ASSERT_EQ(ours.LoadFromFile(dir / "src.png"), Ok);
-        ASSERT_EQ(ours.Resize(c.w, c.h, c.mode, false), Ok);
-        ASSERT_EQ(reference.LoadFromFile(dir / "ref.png"), Ok);
-        double total = 0;
-        int count = 0;
-        const int margin = c.w / 10;
-        for (int y = margin; y < c.h - margin; ++y)
-            for (int x = margin; x < c.w - margin; ++x)
-                for (int ch = 0; ch < 3; ++ch, ++count)
-                    total += std::abs(int(ours.view().pixel(x, y)[ch]) -
-                                      int(reference.view().pixel(x, y)[ch]));
-        EXPECT_LT(total / count, c.meanTolerance) << "mode " << c.mode << " to " << size;
+        MaxError(
+            window, [&](int x, int y) { return At(whole, 40 + x, 50 + y); }, 1, "window");
     }
 }
 
@@ -172,7 +197,7 @@ TEST(Resample, MatchesAReferenceCatmullRomResizeInsideTheEdges) {
 // gigabyte). Run in a child process so that its peak memory is its own.
 TEST(Resample, WorkMemoryDoesNotGrowWithTheRowsSpanned) {
     CBaseImage image;
-    VsTest::MakePattern(image, 64, 8000, true);
+    MakePattern(image, 64, 8000, true);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

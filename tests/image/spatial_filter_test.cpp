@@ -8,19 +8,6 @@
 using namespace Vs4Image;
 using namespace VsTest;
 
-TEST(SpatialFilter, KernelsOfSmoothingAndSharpen) {
-    VsxImageFilter::CSpatialSmoothing s1(1), s2(2), s3(3), sOther(9);
-    EXPECT_EQ(s1.size(), 3);
-    EXPECT_EQ(s2.size(), 5);
-    EXPECT_EQ(s3.size(), 7);
-    EXPECT_EQ(sOther.size(), 7);
-    EXPECT_EQ(s3.divisor(), 49);
-    VsxImageFilter::CSpatialSharpen sharp(5), clamped(40);
-    EXPECT_EQ(sharp.kernel(), (std::vector<int>{-1, -1, -1, -1, 19, -1, -1, -1, -1}));
-    EXPECT_EQ(clamped.kernel()[4], 19);
-    EXPECT_EQ(sharp.divisor(), 7);
-}
-
 TEST(SpatialFilter, SmoothingDarkensTheBorderOnly) {
     CBaseImage image;
     image.CreateBlank(12, 12, 0xC0C8C8C8);  // grey 200, alpha 192
@@ -80,14 +67,4 @@ TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
     EXPECT_EQ(filter.Convolve(image.view()), 1);
     EXPECT_EQ(filter.status(), Ok);
     EXPECT_NE(Checksum(image), before);
-}
-
-TEST(SpatialFilter, TinyImagesUseTheCheckedPath) {
-    CBaseImage image;
-    image.CreateBlank(1, 1, 0xFF707070);
-    EXPECT_EQ(Smooth(image, 3), Ok);
-    EXPECT_EQ(Red(At(image, 0, 0)), 0x70 / 49);
-    image.CreateBlank(2, 9, 0xFF707070);
-    EXPECT_EQ(Smooth(image, 1), Ok);
-    EXPECT_EQ(Red(At(image, 0, 4)), 0x70 * 6 / 9);
 }
