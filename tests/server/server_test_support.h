@@ -8,7 +8,9 @@
 
 #include "client/connection.h"
 #include "client/request_builder.h"
+#include "platform/text.h"
 #include "server/asio_server.h"
+#include "server/body_strings.h"
 #include "server/command_registry.h"
 #include "server/response_builders.h"
 #include "server/test_folder.h"
@@ -17,11 +19,10 @@ namespace ServerTest {
 
 using Vs5Server::RequestContext;
 using Vs5Server::ResponseBuffer;
+using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
 
-// A test command that runs the function it is given.
 class FnCommand : public Vs4Command::CVs4Command {
 public:
-    using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
     explicit FnCommand(Fn fn) : fn_(std::move(fn)) {}
     void Execute(RequestContext& c, const uint8_t* f, size_t n, ResponseBuffer& out) override {
         fn_(c, f, n, out);
@@ -31,23 +32,39 @@ private:
     Fn fn_;
 };
 
+// WHO: "<request id> <client address> <worker|none>" as typed text. ECHO: the
+// body as typed binary. STRS: the three body strings joined with '|', in the
+// request's own encoding (status 101 when the body carries no strings).
+inline void RegisterTestVerbs(Vs5Server::CommandRegistry& r) {
+    auto add = [&r](const char* verb, Fn fn) { r.Register(verb, std::make_unique<FnCommand>(fn)); };
+    add("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
+        Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " + c.clientAddress +
+                                                   " " + (c.worker ? "worker" : "none"));
+    });
+    add("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
+    });
+    add("STRS", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BodyStringReader b(f, n);
+        if (!b.hasStrings())
+            return Vs5Server::BuildHeaderOnlyResponse(out, 101);
+        std::string all = Vs5Platform::Utf16ToUtf8(b.first()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.second()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.third());
+        if (b.encoding() == 400)
+            Vs5Server::BuildTextResponse(out, 0, all);
+        else
+            Vs5Server::BuildCodePageTextResponse(out, b.codePage(), 0, all);
+    });
+    add("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
+        throw std::runtime_error("test command failed");
+    });
+}
+
 class RunningServer {
 public:
     explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
-        // WHO answers with the request id, the client address and whether
-        // the dispatching thread has a worker: "1001 127.0.0.1 none".
-        Register("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
-            Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " +
-                                                       c.clientAddress + " " +
-                                                       (c.worker ? "worker" : "none"));
-        });
-        // ECHO answers with the request body as binary data.
-        Register("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
-            Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
-        });
-        Register("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
-            throw std::runtime_error("test command failed");
-        });
+        RegisterTestVerbs(registry_);
         server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
         server_->SetRegistry(&registry_);
     }
@@ -61,16 +78,10 @@ public:
         server_->Stop();
     }
     uint16_t port() const { return server_->boundPort(); }
-
-    bool Connect(VsClient::Connection& c, int timeoutMs = 10000) {
-        return c.Connect("127.0.0.1", port(), timeoutMs);
-    }
+    bool Connect(VsClient::Connection& c) { return c.Connect("127.0.0.1", port(), 10000); }
+    std::string requestLog() { return folder_.requestLog(); }
 
 private:
-    void Register(const char* verb, FnCommand::Fn fn) {
-        registry_.Register(verb, std::make_unique<FnCommand>(std::move(fn)));
-    }
-
     TestModuleFolder folder_;
     Vs5Server::CommandRegistry registry_;
     Vs5Platform::ManualResetEvent stop_;
@@ -90,7 +101,6 @@ inline std::vector<uint8_t> Whole(const VsClient::Response& r) {
     return out;
 }
 
-// Sends one request and waits for its answer.
 inline bool Ask(VsClient::Connection& c, const char* verb, VsClient::Response& r,
                 std::vector<uint8_t> body = {}) {
     return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
@@ -101,9 +111,19 @@ inline bool Contains(const std::string& text, const std::string& part) {
 }
 
 inline std::string TypedText(const VsClient::Response& r) {
-    if (r.payload.size() < 2)
-        return "";
-    return VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+    return r.payload.size() < 2
+               ? ""
+               : VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+}
+
+// Polls `condition` for up to ten seconds.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
 }
 
 }  // namespace ServerTest
