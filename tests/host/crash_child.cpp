@@ -1,6 +1,6 @@
-// Installs the crash writer, then faults as the first argument says: "abort",
-// "overflow-thread" (a stack overflow on a second thread that set up its
-// signal stack as the server's threads do), or anything else for a SIGSEGV.
+// Installs the crash writer, then faults as told: "abort", "overflow-thread"
+// (a stack overflow on a thread that set up its signal stack as the server's
+// threads do), or anything else for a SIGSEGV.
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +9,7 @@
 #include "host/crash_dump.h"
 #include "platform/signal_stack.h"
 
-// Far deeper than any stack; read at run time so the call is not taken for an endless loop.
-volatile int gDepthLimit = 1 << 30;
+volatile int gDepthLimit = 1 << 30;  // read at run time: not an endless loop to the compiler
 
 int Recurse(int depth) {
     volatile char frame[4096];  // kept: the compiler cannot drop it
@@ -23,9 +22,6 @@ int main(int argc, char** argv) {
     if (argc > 1 && strcmp(argv[1], "abort") == 0)
         abort();
     if (argc > 1 && strcmp(argv[1], "overflow-thread") == 0)
-        std::thread([] {
-            Vs5Platform::EnsureSignalStack();
-            Recurse(0);
-        }).join();
+        std::thread([] { Vs5Platform::EnsureSignalStack(), Recurse(0); }).join();
     raise(SIGSEGV);
 }

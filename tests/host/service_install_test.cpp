@@ -14,51 +14,45 @@ using vstest::WriteFile;
 
 namespace {
 
+// getent finds the accounts listed in "accounts"; useradd exits with the
+// number in "useradd-exit"; is-active answers the first line of "states" and
+// drops it while more follow. Each records its arguments.
 struct FakeSystemd {
     vstest::TempDir dir;
-    ServiceManager manager;
-    // getent finds the accounts listed in "accounts"; useradd exits with the
-    // number in "useradd-exit"; is-active answers the first line of "states"
-    // and drops it while more follow.
+    ServiceManager manager{dir / "units", dir / "systemctl", dir / "run", dir / "getent",
+                           dir / "useradd"};
     FakeSystemd() {
         mkdir((dir / "units").c_str(), 0755);
         mkdir((dir / "run").c_str(), 0755);
-        WriteFile(dir / "states", "inactive\n");
-        WriteFile(dir / "accounts", "");
-        WriteFile(dir / "useradd-exit", "0");
-        const std::string states = dir / "states";
-        Script("getent", "grep -qx \"$2\" " + (dir / "accounts"));
-        Script("useradd", "echo \"$@\" >> " + (dir / "useradd-calls") + "\nexit $(cat " +
-                              (dir / "useradd-exit") + ")");
-        Script("systemctl", "echo \"$@\" >> " + (dir / "calls") +
-                                "\nif [ \"$1\" = is-active ]; then head -n1 " + states +
-                                "; if [ $(wc -l < " + states + ") -gt 1 ]; then sed -i 1d " +
-                                states + "; fi; fi");
-        manager = {.unitFolder = dir / "units",
-                   .systemctl = dir / "systemctl",
-                   .runtimeFolder = dir / "run",
-                   .getent = dir / "getent",
-                   .useradd = dir / "useradd"};
-    }
-    void Script(const std::string& name, const std::string& body) {
-        WriteFile(dir / name, "#!/bin/sh\n" + body + "\n");
-        chmod((dir / name).c_str(), 0755);
+        for (auto [name, text] :
+             {std::pair{"states", "inactive\n"}, {"accounts", ""}, {"useradd-exit", "0"}})
+            WriteFile(dir / name, text);
+        for (auto [name, body] :
+             {std::pair{"getent", "grep -qx \"$2\" \"$d/accounts\""},
+              {"useradd", "echo \"$@\" >> \"$d/useradd-calls\"; exit $(cat \"$d/useradd-exit\")"},
+              {"systemctl",
+               "echo \"$@\" >> \"$d/calls\"; [ \"$1\" = is-active ] || exit 0\n"
+               "head -n1 \"$d/states\"\n"
+               "[ $(wc -l < \"$d/states\") -gt 1 ] && sed -i 1d \"$d/states\"; exit 0"}}) {
+            WriteFile(dir / name, "#!/bin/sh\nd=$(dirname \"$0\")\n" + std::string(body) + "\n");
+            chmod((dir / name).c_str(), 0755);
+        }
     }
     std::string Take(const std::string& name) {
         std::string text = vstest::Exists(dir / name) ? ReadFile(dir / name) : "";
         std::remove((dir / name).c_str());
         return text;
     }
-    std::string Run(const std::function<void()>& fn) {
+    std::string Stderr(const std::function<void()>& fn) {
         testing::internal::CaptureStderr();
         fn();
         return testing::internal::GetCapturedStderr();
     }
     std::string Install(bool silent = false) {
-        return Run([&] { InstallService(kServiceName, "desc", silent, manager); });
+        return Stderr([&] { InstallService(kServiceName, "desc", silent, manager); });
     }
     std::string Remove() {
-        return Run([&] { RemoveService(kServiceName, false, manager); });
+        return Stderr([&] { RemoveService(kServiceName, false, manager); });
     }
     std::string unit() { return manager.UnitPath(kServiceName); }
 };

@@ -30,9 +30,7 @@ TEST(Text, Utf8DecodesToUtf16AndMalformedBytesEachBecomeAReplacement) {
         {"\xF4\x90\x80\x80", bad + bad + bad + bad},  // beyond U+10FFFF
         {"\xF5\x80\x80\x80", bad + bad + bad + bad},  // no such lead byte
         {"\xE2\x82", bad + bad},                      // cut short
-        {"\xE2\x82"
-         "A",
-         bad + bad + u"A"},  // interrupted
+        {"\xE2\x82\x41", bad + bad + u"A"},           // interrupted
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
@@ -42,10 +40,7 @@ TEST(Text, Utf8DecodesToUtf16AndMalformedBytesEachBecomeAReplacement) {
         }
     }
     // A lone surrogate unit has no UTF-8 form.
-    EXPECT_EQ(Utf16ToUtf8(u"a\xD800"
-                          "b"),
-              "a\xEF\xBF\xBD"
-              "b");
+    EXPECT_EQ(Utf16ToUtf8(u"a\xD800\x62"), "a\xEF\xBF\xBD\x62");
 }
 
 TEST(Text, TruncationCaseAndTokens) {
@@ -59,14 +54,9 @@ TEST(Text, TruncationCaseAndTokens) {
     EXPECT_TRUE(EqualsNoCase("ImageJpeg", "IMAGEjpeg"));
     EXPECT_FALSE(EqualsNoCase("Image", "Images"));
 
+    // Separator runs are one, quotes keep separators, and the callback can stop.
     std::vector<std::string> tokens;
-    ForEachToken(" -a  \"b c\"\t-d \"unterminated e", " \t", [&](std::string_view t) {
-        tokens.emplace_back(t);
-        return true;
-    });
-    EXPECT_EQ(tokens, (std::vector<std::string>{"-a", "b c", "-d", "unterminated e"}));
-    tokens.clear();
-    ForEachToken(";;key;;\"a;b\";c;d", ";", [&](std::string_view t) {
+    ForEachToken(";;key;;\"a;b\";c;\"d", ";", [&](std::string_view t) {
         tokens.emplace_back(t);
         return tokens.size() < 3;
     });
@@ -89,20 +79,12 @@ TEST(CodePage, ConvertsThroughTheNamedCodePage) {
         EXPECT_EQ(CodePageToUtf8(c.bytes, c.codePage), c.utf8) << c.codePage;
     }
     // What the code page cannot hold becomes '?', and bytes it does not define U+FFFD.
-    EXPECT_EQ(Utf8ToCodePage("a\xED\x95\x9C"
-                             "b\xF0\x9F\x98\x80",
-                             1252),
-              "a?b?");
-    EXPECT_EQ(CodePageToUtf8("a\x81"
-                             "b",
-                             1252),
-              "a\xEF\xBF\xBD"
-              "b");
-    for (auto [codePage, known, ascii] : {std::tuple{1252, true, true},
-                                          {0, true, false},
-                                          {3, true, false},
-                                          {123456, false, false}}) {
-        EXPECT_EQ(IsKnownCodePage(codePage), known) << codePage;
+    EXPECT_EQ(Utf8ToCodePage("a\xED\x95\x9C\x62\xF0\x9F\x98\x80", 1252), "a?b?");
+    EXPECT_EQ(CodePageToUtf8("a\x81\x62", 1252), "a\xEF\xBF\xBD\x62");
+    const std::tuple<int, bool, bool> known[] = {
+        {1252, true, true}, {0, true, false}, {3, true, false}, {123456, false, false}};
+    for (auto [codePage, isKnown, ascii] : known) {
+        EXPECT_EQ(IsKnownCodePage(codePage), isKnown) << codePage;
         EXPECT_EQ(IsAsciiCompatibleCodePage(codePage), ascii) << codePage;
     }
     SetAnsiCodePage(949);
@@ -135,14 +117,12 @@ TEST(IniFile, ProfileSemantics) {
     EXPECT_EQ(ini.GetInt("Image", "Q", 5), 5);                  // not a number: default
     EXPECT_EQ(ini.GetString("Server", "Name", "", 5), "  qu");  // buffer of 5 holds 4
     EXPECT_EQ(IniFile::Load("/nonexistent/vistrel5.ini").GetInt("Server", "Port", 19985), 19985);
-    for (auto [text, value] : {std::pair{"-12abc", -12},
-                               {"+70", 70},
-                               {" 0x1F", 31},
-                               {"0X1f", 31},
-                               {"", 9},
-                               {"-", 9},
-                               {"99999999999", 2147483647},
-                               {"-99999999999", -2147483647 - 1}})
+    // clang-format off
+    const std::pair<const char*, int> ints[] = {
+        {"-12abc", -12}, {"+70", 70}, {" 0x1F", 31}, {"0X1f", 31}, {"", 9}, {"-", 9},
+        {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    // clang-format on
+    for (auto [text, value] : ints)
         EXPECT_EQ(ParseProfileInt(text, 9), value) << text;
 }
 
@@ -154,9 +134,6 @@ TEST(Time, AutomationDatesAndFileTimes) {
                            {LocalTime{2024, 2, 29, 0, 1, 30, 500}, 45351 + 90.5 / 86400},
                            {LocalTime{1600, 2, 29}, -109512.0}})
         EXPECT_DOUBLE_EQ(AutomationDate(t), date) << t.year;
-    EXPECT_TRUE((LocalTime{2024, 2, 29, 1}).SameDate({2024, 2, 29, 23}));
-    for (LocalTime other : {LocalTime{2023, 2, 29}, {2024, 3, 29}, {2024, 2, 28}})
-        EXPECT_FALSE((LocalTime{2024, 2, 29}).SameDate(other));
 
     EXPECT_EQ(FileTimeFromTimespec({0, 0}), 116444736000000000ull);
     EXPECT_EQ(FileTimeFromTimespec({1, 999}), 116444736010000009ull);
@@ -172,7 +149,7 @@ TEST(Time, AutomationDatesAndFileTimes) {
     EXPECT_TRUE(CreationTime(dir / "link", false));  // the link's own time
 }
 
-TEST(Process, SpawnWaitKillAndFind) {
+TEST(Process, SpawnWaitAndKill) {
     vstest::TempDir dir;
     int error = 0, code = 0;
     pid_t pid = SpawnProcess({"/bin/sh", "-c", "pwd > where; exit 3"}, dir.path(), error);
@@ -193,17 +170,4 @@ TEST(Process, SpawnWaitKillAndFind) {
     EXPECT_EQ(code, 255);
     EXPECT_EQ(SpawnProcess({dir / "missing"}, "", error), -1);
     EXPECT_EQ(error, ENOENT);
-
-    // Only executable regular files are found, in the order of PATH.
-    vstest::WriteFile(dir / "plain", "");
-    mkdir((dir / "bin").c_str(), 0755);
-    mkdir((dir / "bin/tool").c_str(), 0755);
-    vstest::WriteFile(dir / "tool", "");
-    chmod((dir / "tool").c_str(), 0755);
-    std::string path = getenv("PATH");
-    setenv("PATH", (dir / "bin:" + dir.path() + ":" + path).c_str(), 1);
-    EXPECT_EQ(FindOnPath("tool"), dir / "tool");
-    EXPECT_EQ(FindOnPath("plain"), "");
-    EXPECT_EQ(FindOnPath("sh").substr(FindOnPath("sh").size() - 3), "/sh");
-    setenv("PATH", path.c_str(), 1);
 }

@@ -1,11 +1,10 @@
-// The housekeeping threads on a real module folder: queued temporary files
-// deleted, and the minute steps of the maintenance thread.
+// Housekeeping on a real module folder: queued temporary files deleted, and
+// the minute steps of the maintenance thread.
 #include "server/housekeeping.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <thread>
 
 #include "server/server_test_support.h"
@@ -16,19 +15,16 @@ using vstest::CountOf;
 
 namespace {
 
-class CountingCache : public Vs5Util::CacheMaintenance {
-public:
+struct CountingCache : Vs5Util::CacheMaintenance {
     void Invalidate() override { ++invalidations; }
     void ReportStatistics() override { ++reports; }
     Vs5Util::DanglingFileQueue* danglingFiles() override { return &queue; }
-
     std::atomic<int> invalidations{0}, reports{0};
     Vs5Util::DanglingFileQueue queue;
 };
 
 std::string Touch(const std::string& path) {
-    vstest::WriteFile(path, "x");
-    return path;
+    return vstest::WriteFile(path, "x"), path;
 }
 
 }  // namespace
@@ -49,25 +45,6 @@ TEST(Housekeeping, QueuedFilesAreDeletedAndFailuresRetriedWithinAPass) {
     // The failing path is tried again within the same pass, up to the limit.
     EXPECT_EQ(CountOf(folder.systemLog(), stuck + " was not deleted(21).\r\n"),
               size_t(kFilesPerPass - 4));
-
-    // The thread deletes what is queued and reports the total once until it grows.
-    std::string dropped;
-    cache.queue.TryPop(dropped);
-    cache.queue.Push(Touch(base + "1.jpg"));
-    cache.queue.Push(Touch(base + "2.jpg"));
-    Vs5Platform::ManualResetEvent stop, quit;
-    std::thread t(
-        FileRemoverThread, StopEvents{stop, quit}, std::ref(folder.config()), &cache,
-        HousekeepingTimings{
-            .removerFirstSleepMs = 0, .removerPassMs = 5, .removerGapMs = 0, .removerReportMs = 0});
-    EXPECT_TRUE(ServerTest::WaitFor([&] {
-        return ServerTest::Contains(folder.systemLog(),
-                                    "The total number of files deleted are 2.\r\n");
-    }));
-    stop.Set();
-    t.join();
-    EXPECT_EQ(cache.queue.size(), 0u);
-    EXPECT_EQ(CountOf(folder.systemLog(), "deleted are"), 1u);
 }
 
 TEST(Housekeeping, MinuteStepsRunOnTheirMultiples) {

@@ -1,10 +1,7 @@
 // The real server on loopback: what it answers, and the bounds a client meets.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
-#include <vector>
 
 #include "server/server_test_support.h"
 #include "support/text_count.h"
@@ -13,6 +10,7 @@ using namespace ServerTest;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
 using Bytes = std::vector<uint8_t>;
+using namespace std::string_literals;
 
 namespace {
 
@@ -44,7 +42,7 @@ TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     // Verbs match exactly; anything else is answered and the connection stays open.
     for (const char* verb : {"NOSUCH", "who", "WHOX", "WH", "", "GET"}) {
         ASSERT_TRUE(Ask(c, verb, r)) << c.error();
-        EXPECT_EQ(Whole(r), kUnknownAnswer) << verb;
+        EXPECT_TRUE(IsUnknownAnswer(r)) << verb;
     }
     // One byte per segment.
     for (uint8_t b : BuildRequestFrame("ECHO", 400, {1, 2, 3, 4, 5})) {
@@ -54,50 +52,27 @@ TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     ASSERT_TRUE(c.Receive(r));
     EXPECT_EQ(r.payload, (Bytes{2, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5}));
 
-    // Three frames in one segment, odd lengths included, the last a 401 frame.
-    Bytes burst = BuildRequestFrame("ECHO", 400, {9});
-    for (auto f :
-         {BuildRequestFrame("NOPE", 400, {7, 7, 7}), BuildRequestFrame("ECHO", 401, {8, 8}, 949)})
-        burst.insert(burst.end(), f.begin(), f.end());
-    ASSERT_TRUE(c.Send(burst));
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(r.payload, (Bytes{2, 0, 1, 0, 0, 0, 9}));
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(Whole(r), kUnknownAnswer);
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(r.payload, (Bytes{2, 0, 6, 0, 0, 0, 0xB5, 3, 0, 0, 8, 8}));
-
     // A large body arrives in many reads.
-    Bytes big(200000);
-    for (size_t i = 0; i < big.size(); ++i)
-        big[i] = uint8_t(i * 7);
+    Bytes big(200000, 7);
+    big.back() = 8;
     ASSERT_TRUE(Ask(c, "ECHO", r, big));
-    ASSERT_EQ(r.payload.size(), big.size() + 6);
-    EXPECT_TRUE(std::equal(big.begin(), big.end(), r.payload.begin() + 6));
+    EXPECT_EQ(Bytes(r.payload.begin() + 6, r.payload.end()), big);
 }
 
 TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
     struct Case {
         uint32_t encoding, codePage;
-        Bytes body;
+        std::string body;
         uint32_t status;
         Bytes payload;
     } cases[] = {
-        {400, 0, VsClient::Utf16Strings({"C:/\xED\x95\x9C", "x=1", ""}), 0,
-         Utf16z(u"C:/\uD55C|x=1|")},
-        {400,
-         0,
-         {'a', 0, 'b', 0},
-         0,
-         Utf16z(u"ab||")},  // a string without its NUL ends with the frame
-        {401,
-         949,
-         {'C', ':', '/', 0xC7, 0xD1, 0, 'w', '=', '1', 0, 0},
-         0,
-         {'C', ':', '/', 0xC7, 0xD1, '|', 'w', '=', '1', '|', 0}},
-        {401, 65001, {'x', 0, 'y'}, 0, {'x', '|', 'y', '|', 0}},
-        {401, 12345, {'x', 0}, 101, {}},  // no such code page
-        {402, 0, {'x', 0}, 101, {}},      // no strings in this encoding
+        {400, 0, "C\0:\0/\0\x5C\xD5\0\0x\0\0\0\0\0"s, 0, Utf16z(u"C:/\uD55C|x|")},
+        {400, 0, "a\0b\0"s, 0, Utf16z(u"ab||")},  // a string without its NUL ends with the frame
+        {401, 949, "C:/\xC7\xD1\0w=1\0\0"s, 0,
+         Bytes({'C', ':', '/', 0xC7, 0xD1, '|', 'w', '=', '1', '|', 0})},
+        {401, 65001, "x\0y"s, 0, Bytes({'x', '|', 'y', '|', 0})},
+        {401, 12345, "x\0"s, 101, {}},  // no such code page
+        {402, 0, "x\0"s, 101, {}},      // no strings in this encoding
     };
     RunningServer s;
     ASSERT_TRUE(s.Start());
@@ -106,7 +81,8 @@ TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
     for (const Case& k : cases) {
         // Each frame is followed by another in the same segment: a string
         // must end with its own frame, not run into the next one.
-        Bytes two = BuildRequestFrame("STRS", k.encoding, k.body, k.codePage);
+        Bytes two =
+            BuildRequestFrame("STRS", k.encoding, Bytes(k.body.begin(), k.body.end()), k.codePage);
         Bytes next = BuildRequestFrame("NOPE", 400, {'z', 0});
         two.insert(two.end(), next.begin(), next.end());
         Response r;
@@ -114,13 +90,13 @@ TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
         EXPECT_EQ(r.status, k.status) << k.encoding << " " << k.codePage;
         EXPECT_EQ(r.payload, k.payload) << k.encoding << " " << k.codePage;
         ASSERT_TRUE(c.Receive(r));
-        EXPECT_EQ(Whole(r), kUnknownAnswer);
+        EXPECT_TRUE(IsUnknownAnswer(r));
     }
 }
 
 // MaxRequestSize counts the whole frame in MiB and keeps values from 1 up;
-// below 1 it is the default 128. MaxBufferedRequests=1 lets exactly 1 MiB be
-// held. The permit list is checked before anything is read.
+// below 1 it is the default 128. MaxBufferedRequests caps the bytes held for
+// unfinished requests. The permit list is checked before anything is read.
 TEST(ServerLimits, PermitsAndRequestSizesAtTheirBoundaries) {
     struct Case {
         std::string ini;
@@ -135,6 +111,11 @@ TEST(ServerLimits, PermitsAndRequestSizesAtTheirBoundaries) {
          "# The request from 127.0.0.1 was too large (1048577 bytes).\r\n"},
         {"MaxRequestSize=0", 1048577 - 36, nullptr},
         {"MaxRequestSize=-4", 1048577 - 36, nullptr},
+        // 2 MiB may be announced, but only 1 MiB held.
+        {"MaxBufferedRequests=1\nMaxRequestSize=4", 2 << 20,
+         "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"},
+        // The largest announcement does not wrap round to a short frame.
+        {"", 0xFFFFFFFF, "# The request from 127.0.0.1 was too large (4294967331 bytes).\r\n"},
     };
     for (const Case& k : cases) {
         RunningServer s("[Server]\n" + k.ini + "\n");
@@ -142,36 +123,16 @@ TEST(ServerLimits, PermitsAndRequestSizesAtTheirBoundaries) {
         VsClient::Connection c;
         ASSERT_TRUE(s.Connect(c));
         Response r;
-        bool answered = c.Request(BuildRequestFrame("ECHO", 400, Bytes(k.bodyBytes, 3)), r);
+        Bytes frame = BuildRequestFrame("ECHO", 400, Bytes(k.bodyBytes >> 30 ? 0 : k.bodyBytes, 3));
+        for (int i = 0; i < 4; ++i)  // the announced length, sent or not
+            frame[32 + i] = uint8_t(k.bodyBytes >> (8 * i));
+        bool answered = c.Request(frame, r);
         EXPECT_EQ(answered, k.logLine == nullptr) << k.ini;
         EXPECT_EQ(answered ? r.payload.size() : 0u, answered ? k.bodyBytes + 6 : 0u) << k.ini;
         if (!answered) {
             s.Stop();
             EXPECT_TRUE(Contains(s.requestLog(), k.logLine)) << k.ini;
         }
-    }
-}
-
-TEST(ServerLimits, BytesOfUnfinishedRequestsAreCappedAcrossTheServer) {
-    RunningServer s("[Server]\nMaxBufferedRequests=1\nMaxRequestSize=4\n");
-    ASSERT_TRUE(s.Start());
-    // 2 MiB announced (allowed by MaxRequestSize) but only 1 MiB may be held.
-    VsClient::Connection greedy;
-    ASSERT_TRUE(s.Connect(greedy));
-    Bytes frame = BuildRequestFrame("ECHO", 400, Bytes(2 << 20, 1));
-    frame.resize(frame.size() - (512 << 10));
-    (void)greedy.Send(frame);
-    EXPECT_TRUE(greedy.WaitForClose(10000));
-    EXPECT_TRUE(Contains(s.requestLog(),
-                         "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"));
-
-    // What the closed connection held, and each answered frame, is given back.
-    VsClient::Connection next;
-    ASSERT_TRUE(s.Connect(next));
-    for (int i = 0; i < 3; ++i) {
-        Response r;
-        ASSERT_TRUE(Ask(next, "ECHO", r, Bytes(900 << 10, 2))) << i;
-        EXPECT_EQ(r.status, 0u);
     }
 }
 
@@ -235,22 +196,9 @@ TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
         ms += step;
         for (int i = 0; i < refused; ++i) {
             VsClient::Connection c;
-            ASSERT_TRUE(s.Connect(c));
-            EXPECT_TRUE(c.WaitForClose(10000));
+            EXPECT_TRUE(s.Refuses(c));
         }
     }
     EXPECT_TRUE(WaitFor([&] { return HeldBack(s.requestLog()) == 7; })) << HeldBack(s.requestLog());
     EXPECT_EQ(vstest::CountOf(s.requestLog(), "was rejected.\r\n"), 20u);
-}
-
-TEST(Server, ListenFailureIsLoggedAndNothingRuns) {
-    RunningServer first;
-    ASSERT_TRUE(first.Start());
-    TestModuleFolder folder("[Server]\n");
-    Vs5Server::CAsioVs5Server second(folder.config(), first.port());
-    Vs5Platform::ManualResetEvent stop;
-    EXPECT_FALSE(second.Start(stop));
-    EXPECT_FALSE(second.listening());
-    second.Stop();  // returns at once although the stop event is not set
-    EXPECT_TRUE(Contains(folder.requestLog(), "# Cannot listen the specified ip and port: "));
 }

@@ -21,14 +21,11 @@ using Vs5Server::RequestContext;
 using Vs5Server::ResponseBuffer;
 using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
 
-class FnCommand : public Vs4Command::CVs4Command {
-public:
+struct FnCommand : Vs4Command::CVs4Command {
     explicit FnCommand(Fn fn) : fn_(std::move(fn)) {}
     void Execute(RequestContext& c, const uint8_t* f, size_t n, ResponseBuffer& out) override {
         fn_(c, f, n, out);
     }
-
-private:
     Fn fn_;
 };
 
@@ -80,6 +77,7 @@ public:
     uint16_t port() const { return server_->boundPort(); }
     bool Connect(VsClient::Connection& c) { return c.Connect("127.0.0.1", port(), 10000); }
     std::string requestLog() { return folder_.requestLog(); }
+    bool Refuses(VsClient::Connection& c) { return Connect(c) && c.WaitForClose(10000); }
 
 private:
     TestModuleFolder folder_;
@@ -88,26 +86,18 @@ private:
     std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
 };
 
-// The answer to an unknown verb: status 100, no payload.
-inline const std::vector<uint8_t> kUnknownAnswer = {'V', 'S', '4', 0, 100, 0, 0, 0, 0, 0, 0, 0};
-
-// The answer as it came over the wire.
-inline std::vector<uint8_t> Whole(const VsClient::Response& r) {
-    std::vector<uint8_t> out = {'V', 'S', '4', 0};
-    for (uint32_t v : {r.status, uint32_t(r.payload.size())})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(uint8_t(v >> (8 * i)));
-    out.insert(out.end(), r.payload.begin(), r.payload.end());
-    return out;
+// An unknown verb is answered with status 100 and no payload.
+inline bool IsUnknownAnswer(const VsClient::Response& r) {
+    return r.status == 100 && r.payload.empty();
 }
 
 inline bool Ask(VsClient::Connection& c, const char* verb, VsClient::Response& r,
-                std::vector<uint8_t> body = {}) {
+                const std::vector<uint8_t>& body = {}) {
     return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
 }
 
-inline bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+inline bool Contains(const std::string& text, const std::string& s) {
+    return text.find(s) != text.npos;
 }
 
 inline std::string TypedText(const VsClient::Response& r) {
