@@ -1,3 +1,5 @@
+// -install and -remove against stand-ins for systemctl, getent and useradd
+// that record their arguments, so everything up to the service manager runs.
 #include "host/service_install.h"
 
 #include <gtest/gtest.h>
@@ -12,72 +14,63 @@ using vstest::WriteFile;
 
 namespace {
 
-// A stand-in for systemctl that records its arguments and answers is-active
-// from a file, so that everything up to the real service manager is exercised.
+// getent finds the accounts listed in "accounts"; useradd exits with the
+// number in "useradd-exit"; is-active answers the first line of "states" and
+// drops it while more follow. Each records its arguments.
 struct FakeSystemd {
     vstest::TempDir dir;
-    ServiceManager manager;
+    ServiceManager manager{dir / "units", dir / "systemctl", dir / "run", dir / "getent",
+                           dir / "useradd"};
     FakeSystemd() {
         mkdir((dir / "units").c_str(), 0755);
         mkdir((dir / "run").c_str(), 0755);
-        WriteFile(dir / "states", "inactive\n");
-        // getent finds the accounts listed in "accounts"; useradd records
-        // its arguments and exits with the number in "useradd-exit".
-        WriteFile(dir / "accounts", "");
-        WriteFile(dir / "useradd-exit", "0");
-        WriteFile(dir / "getent", "#!/bin/sh\ngrep -qx \"$2\" " + (dir / "accounts") + "\n");
-        WriteFile(dir / "useradd", "#!/bin/sh\necho \"$@\" >> " + (dir / "useradd-calls") +
-                                       "\nexit $(cat " + (dir / "useradd-exit") + ")\n");
-        chmod((dir / "getent").c_str(), 0755);
-        chmod((dir / "useradd").c_str(), 0755);
-        manager.getent = dir / "getent";
-        manager.useradd = dir / "useradd";
-        // is-active answers the first line of "states" and drops it while more follow.
-        WriteFile(dir / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (dir / "calls") +
-                                         "\nif [ \"$1\" = is-active ]; then head -n1 " +
-                                         (dir / "states") + "; if [ $(wc -l < " + (dir / "states") +
-                                         ") -gt 1 ]; then sed -i 1d " + (dir / "states") +
-                                         "; fi; fi\n");
-        chmod((dir / "systemctl").c_str(), 0755);
-        manager.unitFolder = dir / "units";
-        manager.runtimeFolder = dir / "run";
-        manager.systemctl = dir / "systemctl";
+        for (auto [name, text] :
+             {std::pair{"states", "inactive\n"}, {"accounts", ""}, {"useradd-exit", "0"}})
+            WriteFile(dir / name, text);
+        for (auto [name, body] :
+             {std::pair{"getent", "grep -qx \"$2\" \"$d/accounts\""},
+              {"useradd", "echo \"$@\" >> \"$d/useradd-calls\"; exit $(cat \"$d/useradd-exit\")"},
+              {"systemctl",
+               "echo \"$@\" >> \"$d/calls\"; [ \"$1\" = is-active ] || exit 0\n"
+               "head -n1 \"$d/states\"\n"
+               "[ $(wc -l < \"$d/states\") -gt 1 ] && sed -i 1d \"$d/states\"; exit 0"}}) {
+            WriteFile(dir / name, "#!/bin/sh\nd=$(dirname \"$0\")\n" + std::string(body) + "\n");
+            chmod((dir / name).c_str(), 0755);
+        }
     }
-    std::string calls() { return ReadFile(dir / "calls"); }
+    std::string Take(const std::string& name) {
+        std::string text = vstest::Exists(dir / name) ? ReadFile(dir / name) : "";
+        std::remove((dir / name).c_str());
+        return text;
+    }
+    std::string Stderr(const std::function<void()>& fn) {
+        testing::internal::CaptureStderr();
+        fn();
+        return testing::internal::GetCapturedStderr();
+    }
+    std::string Install(bool silent = false) {
+        return Stderr([&] { InstallService(kServiceName, "desc", silent, manager); });
+    }
+    std::string Remove() {
+        return Stderr([&] { RemoveService(kServiceName, false, manager); });
+    }
+    std::string unit() { return manager.UnitPath(kServiceName); }
 };
-
-std::string CaptureStderr(const std::function<void()>& fn) {
-    testing::internal::CaptureStderr();
-    fn();
-    return testing::internal::GetCapturedStderr();
-}
 
 }  // namespace
 
-TEST(ServiceInstall, UnitTextRunsAHardenedServiceUnderItsOwnAccount) {
+TEST(ServiceInstall, UnitRunsTheProgramHardenedUnderItsOwnAccount) {
+    // Unit files expand % and $, and quote with backslashes.
     std::string text = ServiceUnitText("desc", "/opt/my vistrel/100%$\"x/vistrel5");
-    EXPECT_EQ(text,
-              "[Unit]\nDescription=desc\nStartLimitIntervalSec=100\n\n"
-              "[Service]\nType=notify\n"
-              "ExecStart=\"/opt/my vistrel/100%%$$\\\"x/vistrel5\"\n"
-              "Restart=on-failure\nRestartSec=3\n"
-              "User=vistrel\nGroup=vistrel\nSupplementaryGroups=shadow\n"
-              "AmbientCapabilities=CAP_SETUID CAP_SETGID\n"
-              "CapabilityBoundingSet=CAP_SETUID CAP_SETGID\n"
-              "NoNewPrivileges=yes\nLimitNOFILE=65536\n"
-              "ProtectSystem=strict\nProtectHome=read-only\nPrivateTmp=yes\n"
-              "PrivateDevices=yes\nProtectClock=yes\nProtectHostname=yes\n"
-              "ProtectKernelTunables=yes\nProtectKernelModules=yes\nProtectKernelLogs=yes\n"
-              "ProtectControlGroups=yes\n"
-              "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n"
-              "RestrictNamespaces=yes\nRestrictRealtime=yes\nRestrictSUIDSGID=yes\n"
-              "LockPersonality=yes\nSystemCallArchitectures=native\n"
-              "SystemCallFilter=@system-service\nSystemCallErrorNumber=EPERM\n"
-              "ReadWritePaths=\"/opt/my vistrel/100%%$$\\\"x\"\n\n"
-              "[Install]\nWantedBy=multi-user.target\n");
+    for (const char* line :
+         {"Description=desc\n", "Type=notify\n",
+          "ExecStart=\"/opt/my vistrel/100%%$$\\\"x/vistrel5\"\n", "Restart=on-failure\n",
+          "User=vistrel\n", "Group=vistrel\n", "NoNewPrivileges=yes\n", "ProtectSystem=strict\n",
+          "ReadWritePaths=\"/opt/my vistrel/100%%$$\\\"x\"\n", "WantedBy=multi-user.target\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
-TEST(ServiceInstall, TheServiceAccountIsCreatedWhenMissing) {
+TEST(ServiceInstall, TheAccountIsCreatedWhenMissingAndTheUnitWrittenOnce) {
     FakeSystemd systemd;
     const std::string useradd =
         "--system --user-group --no-create-home --home-dir /nonexistent --shell "
@@ -86,66 +79,47 @@ TEST(ServiceInstall, TheServiceAccountIsCreatedWhenMissing) {
         std::string accounts, exitCode, printed, useraddCalls;
         bool unitWritten;
     } cases[] = {
-        {"", "0", "Service account vistrel created.\nZelkor Vistrel 5 Service installed.\n",
-         useradd, true},
-        {"vistrel\n", "0", "Zelkor Vistrel 5 Service installed.\n", "", true},
         {"", "9", "Cannot create the service account vistrel - useradd exited with 9\n", useradd,
          false},
+        {"vistrel\n", "0", "Zelkor Vistrel 5 Service installed.\n", "", true},
+        {"", "0", "Service account vistrel created.\nZelkor Vistrel 5 Service installed.\n",
+         useradd, true},
     };
     for (const Case& c : cases) {
         WriteFile(systemd.dir / "accounts", c.accounts);
         WriteFile(systemd.dir / "useradd-exit", c.exitCode);
-        std::remove((systemd.dir / "useradd-calls").c_str());
-        std::remove(systemd.manager.UnitPath(kServiceName).c_str());
-        std::string out =
-            CaptureStderr([&] { InstallService(kServiceName, "desc", false, systemd.manager); });
-        EXPECT_EQ(out, c.printed) << c.accounts;
-        EXPECT_EQ(vstest::Exists(systemd.dir / "useradd-calls")
-                      ? ReadFile(systemd.dir / "useradd-calls")
-                      : "",
-                  c.useraddCalls);
-        EXPECT_EQ(vstest::Exists(systemd.manager.UnitPath(kServiceName)), c.unitWritten);
+        std::remove(systemd.unit().c_str());
+        EXPECT_EQ(systemd.Install(), c.printed) << c.accounts;
+        EXPECT_EQ(systemd.Take("useradd-calls"), c.useraddCalls);
+        EXPECT_EQ(vstest::Exists(systemd.unit()), c.unitWritten);
+        EXPECT_EQ(systemd.Take("calls"),
+                  c.unitWritten ? "daemon-reload\nenable zelkor_vistrel5\n" : "");
     }
-}
+    EXPECT_NE(
+        ReadFile(systemd.unit()).find("ExecStart=\"" + Vs5Platform::ExecutablePath() + "\"\n"),
+        std::string::npos);
 
-TEST(ServiceInstall, InstallWritesTheUnitOnceAndEnablesIt) {
-    FakeSystemd systemd;
-    std::string out =
-        CaptureStderr([&] { InstallService(kServiceName, "desc", false, systemd.manager); });
-    EXPECT_EQ(out, "Service account vistrel created.\nZelkor Vistrel 5 Service installed.\n");
-    std::string unit = ReadFile(systemd.manager.UnitPath(kServiceName));
-    EXPECT_NE(unit.find("ExecStart=\"" + Vs5Platform::ExecutablePath() + "\"\n"),
-              std::string::npos);
-    EXPECT_EQ(systemd.calls(), "daemon-reload\nenable zelkor_vistrel5\n");
-
-    out = CaptureStderr([&] { InstallService(kServiceName, "desc", false, systemd.manager); });
-    EXPECT_EQ(out, "CreateService failed - File exists (17)\n");
-    out = CaptureStderr([&] { InstallService(kServiceName, "desc", true, systemd.manager); });
-    EXPECT_EQ(out, "");  // silent
-
+    EXPECT_EQ(systemd.Install(), "CreateService failed - File exists (17)\n");
+    EXPECT_EQ(systemd.Install(true), "");  // silent
     systemd.manager.runtimeFolder = systemd.dir / "no-systemd";
-    out = CaptureStderr([&] { InstallService(kServiceName, "desc", false, systemd.manager); });
-    EXPECT_EQ(out, "OpenSCManager failed - No such file or directory (2)\n");
+    EXPECT_EQ(systemd.Install(), "OpenSCManager failed - No such file or directory (2)\n");
 }
 
 TEST(ServiceInstall, RemoveStopsARunningServiceAndDeletesTheUnit) {
     FakeSystemd systemd;
-    std::string out = CaptureStderr([&] { RemoveService(kServiceName, false, systemd.manager); });
-    EXPECT_EQ(out, "OpenService failed - No such file or directory (2)\n");
-
+    EXPECT_EQ(systemd.Remove(), "OpenService failed - No such file or directory (2)\n");
     // Not running: no stop message, still removed.
-    WriteFile(systemd.manager.UnitPath(kServiceName), "unit");
-    out = CaptureStderr([&] { RemoveService(kServiceName, false, systemd.manager); });
-    EXPECT_EQ(out, "Zelkor Vistrel 5 Service removed.\n");
-    EXPECT_FALSE(vstest::Exists(systemd.manager.UnitPath(kServiceName)));
+    WriteFile(systemd.unit(), "unit");
+    EXPECT_EQ(systemd.Remove(), "Zelkor Vistrel 5 Service removed.\n");
+    EXPECT_FALSE(vstest::Exists(systemd.unit()));
 
     // Running: stop, poll while deactivating, then report.
-    WriteFile(systemd.manager.UnitPath(kServiceName), "unit");
+    WriteFile(systemd.unit(), "unit");
     WriteFile(systemd.dir / "states", "active\ndeactivating\ninactive\n");
-    std::remove((systemd.dir / "calls").c_str());
-    out = CaptureStderr([&] { RemoveService(kServiceName, false, systemd.manager); });
-    EXPECT_EQ(out, "\nZelkor Vistrel 5 Service stopped.\nZelkor Vistrel 5 Service removed.\n");
-    EXPECT_EQ(systemd.calls(),
+    systemd.Take("calls");
+    EXPECT_EQ(systemd.Remove(),
+              "\nZelkor Vistrel 5 Service stopped.\nZelkor Vistrel 5 Service removed.\n");
+    EXPECT_EQ(systemd.Take("calls"),
               "is-active zelkor_vistrel5\nstop --no-block zelkor_vistrel5\n"
               "is-active zelkor_vistrel5\nis-active zelkor_vistrel5\n"
               "disable zelkor_vistrel5\ndaemon-reload\n");

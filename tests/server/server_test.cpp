@@ -1,57 +1,37 @@
-#include <dirent.h>
+// The real server on loopback: what it answers, and the bounds a client meets.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-#include <vector>
+#include <cstdlib>
 
 #include "server/server_test_support.h"
+#include "support/text_count.h"
 
 using namespace ServerTest;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
+using Bytes = std::vector<uint8_t>;
+using namespace std::string_literals;
 
-TEST(Server, RefusedAndOversizedClientsAreClosedWithALogLine) {
-    // A refused client gets no byte at all.
-    RunningServer refusing("[Server]\nAccessPermit=10.1.2.3;192.168.0.0\n");
-    ASSERT_TRUE(refusing.Start());
-    VsClient::Connection c;
-    ASSERT_TRUE(refusing.Connect(c));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    refusing.Stop();
-    EXPECT_TRUE(Contains(refusing.folder().requestLog(),
-                         "# The connection from 127.0.0.1 was rejected.\r\n"));
+namespace {
 
-    // An announcement over the limit closes the connection before the body.
-    RunningServer small("[Server]\nMaxRequestSize=1\n");
-    ASSERT_TRUE(small.Start());
-    ASSERT_TRUE(small.Connect(c));
-    std::vector<uint8_t> header = BuildRequestFrame("ECHO", 400, {});
-    header[34] = 0x20;  // 2 MiB announced, nothing sent
-    ASSERT_TRUE(c.Send(header));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    small.Stop();
-    EXPECT_TRUE(Contains(small.folder().requestLog(),
-                         "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"));
+Bytes Utf16z(std::u16string_view s) {
+    Bytes out;
+    for (char16_t c : s)
+        out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
+    out.insert(out.end(), {0, 0});
+    return out;
 }
 
-TEST(Server, IdleConnectionIsClosedAtItsDeadline) {
-    RunningServer s;
-    s.server().SetIdleTimeoutForTesting(std::chrono::milliseconds(300));
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection quiet, busy;
-    ASSERT_TRUE(s.Connect(quiet));
-    ASSERT_TRUE(s.Connect(busy));
-    // A request moves the deadline; a partial one does not complete and the
-    // connection still closes.
-    Response r;
-    ASSERT_TRUE(Ask(busy, "WHO", r));
-    ASSERT_TRUE(busy.Send(std::vector<uint8_t>(20, 0)));
-    EXPECT_TRUE(quiet.WaitForClose(10000));
-    EXPECT_TRUE(busy.WaitForClose(10000));
+// The sum of the numbers in the "# N more connections were rejected." lines.
+unsigned HeldBack(const std::string& log) {
+    unsigned total = 0;
+    const std::string tail = " more connections were rejected.\r\n";
+    for (size_t at = log.find(tail); at != std::string::npos; at = log.find(tail, at + 1))
+        total += static_cast<unsigned>(strtoul(log.c_str() + log.rfind("# ", at) + 2, nullptr, 10));
+    return total;
 }
+
+}  // namespace
 
 TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     RunningServer s;
@@ -59,248 +39,166 @@ TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
     Response r;
-    // Unknown verbs are answered and the connection stays open.
-    for (const char* verb : {"NOSUCH", "who", "", "GET"}) {
+    // Verbs match exactly; anything else is answered and the connection stays open.
+    for (const char* verb : {"NOSUCH", "who", "WHOX", "WH", "", "GET"}) {
         ASSERT_TRUE(Ask(c, verb, r)) << c.error();
-        EXPECT_EQ(Whole(r), kUnknownAnswer) << verb;
+        EXPECT_TRUE(IsUnknownAnswer(r)) << verb;
     }
-
     // One byte per segment.
     for (uint8_t b : BuildRequestFrame("ECHO", 400, {1, 2, 3, 4, 5})) {
         ASSERT_TRUE(c.Send({b}));
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(r.payload, (std::vector<uint8_t>{2, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5}));
-
-    // Three frames in one segment, odd lengths included, the last a 401 frame.
-    std::vector<uint8_t> burst = BuildRequestFrame("ECHO", 400, {9});
-    for (auto f :
-         {BuildRequestFrame("NOPE", 400, {7, 7, 7}), BuildRequestFrame("ECHO", 401, {8, 8}, 949)})
-        burst.insert(burst.end(), f.begin(), f.end());
-    ASSERT_TRUE(c.Send(burst));
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(r.payload, (std::vector<uint8_t>{2, 0, 1, 0, 0, 0, 9}));
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(Whole(r), kUnknownAnswer);
-    ASSERT_TRUE(c.Receive(r));
-    EXPECT_EQ(r.payload, (std::vector<uint8_t>{2, 0, 6, 0, 0, 0, 0xB5, 3, 0, 0, 8, 8}));
+    EXPECT_EQ(r.payload, (Bytes{2, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5}));
 
     // A large body arrives in many reads.
-    std::vector<uint8_t> big(200000);
-    for (size_t i = 0; i < big.size(); ++i)
-        big[i] = uint8_t(i * 7);
+    Bytes big(200000, 7);
+    big.back() = 8;
     ASSERT_TRUE(Ask(c, "ECHO", r, big));
-    ASSERT_EQ(r.payload.size(), big.size() + 6);
-    EXPECT_TRUE(std::equal(big.begin(), big.end(), r.payload.begin() + 6));
+    EXPECT_EQ(Bytes(r.payload.begin() + 6, r.payload.end()), big);
 }
 
-TEST(Server, ListenFailureIsLoggedAndNothingRuns) {
-    RunningServer first;
-    ASSERT_TRUE(first.Start());
-    TestModuleFolder folder("[Server]\n");
-    Vs5Server::CAsioVs5Server second(folder.config(), first.port());
-    Vs5Platform::ManualResetEvent stop;
-    EXPECT_FALSE(second.Start(stop));
-    EXPECT_FALSE(second.listening());
-    second.Stop();  // returns at once although the stop event is not set
-    EXPECT_TRUE(Contains(folder.requestLog(), "# Cannot listen the specified ip and port: "));
-}
-
-TEST(Server, ManyConcurrentConnections) {
-    RunningServer s;
-    ASSERT_TRUE(s.Start());
-    constexpr int kClients = 64, kRequests = 40;
-    std::atomic<int> good{0};
-    std::vector<std::thread> clients;
-    for (int i = 0; i < kClients; ++i) {
-        clients.emplace_back([&, i]() {
-            VsClient::Connection c;
-            Response r;
-            if (!s.Connect(c))
-                return;
-            for (int k = 0; k < kRequests; ++k) {
-                std::vector<uint8_t> body = {uint8_t(i), uint8_t(k)};
-                if (!Ask(c, "ECHO", r, body) ||
-                    r.payload != std::vector<uint8_t>{2, 0, 2, 0, 0, 0, body[0], body[1]})
-                    return;
-                if (!Ask(c, "NOPE", r, body) || Whole(r) != kUnknownAnswer)
-                    return;
-                ++good;
-            }
-        });
-    }
-    for (std::thread& t : clients)
-        t.join();
-    EXPECT_EQ(good.load(), kClients * kRequests);
-}
-
-namespace {
-
-int OpenDescriptorCount() {
-    int n = 0;
-    DIR* dir = opendir("/proc/self/fd");
-    while (readdir(dir) != nullptr)
-        ++n;
-    closedir(dir);
-    return n - 3;  // ".", ".." and the listing's own descriptor
-}
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Lowers the process's descriptor limit for as long as it lives.
-class DescriptorLimit {
-public:
-    explicit DescriptorLimit(rlim_t soft) {
-        getrlimit(RLIMIT_NOFILE, &old_);
-        rlimit low = old_;
-        low.rlim_cur = soft;
-        setrlimit(RLIMIT_NOFILE, &low);
-    }
-    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &old_); }
-
-private:
-    rlimit old_{};
-};
-
-}  // namespace
-
-TEST(Server, OutOfDescriptorsTheAcceptLoopWaitsInsteadOfSpinning) {
-    RunningServer s;
-    s.server().SetIoThreadCount(1);
-    ASSERT_TRUE(s.Start());
-    // The undefined-behaviour sanitizer needs a pipe to check a type it has
-    // not seen before, and it has none while the descriptors are used up. So
-    // the types along the accept path are shown to it now: one whole
-    // connection, given time to end on the server's side, and a system error.
-    VsClient::Connection first;
-    Response r;
-    ASSERT_TRUE(s.Connect(first));
-    ASSERT_TRUE(Ask(first, "WHO", r));
-    first.Close();
-    EXPECT_TRUE(boost::system::error_code(EMFILE, boost::system::system_category()).failed());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    double idleCpu = 0;
-    {
-        // Clients and server share the process's descriptors: the client
-        // connections fill the table and the server's accept fails while the
-        // last client waits in the backlog.
-        DescriptorLimit limit(OpenDescriptorCount() + 7);
-        std::vector<std::unique_ptr<VsClient::Connection>> clients;
-        for (int i = 0; i < 20; ++i) {
-            auto c = std::make_unique<VsClient::Connection>();
-            if (!s.Connect(*c))
-                break;
-            clients.push_back(std::move(c));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        double before = ProcessCpuSeconds();
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        idleCpu = ProcessCpuSeconds() - before;
-    }
-    // Nothing to do but wait: far less than the whole core a retry loop takes.
-    EXPECT_LT(idleCpu, 0.1);
-    // Once descriptors are free again, accepting goes on.
-    VsClient::Connection c;
-    ASSERT_TRUE(s.Connect(c));
-    ASSERT_TRUE(Ask(c, "WHO", r));
-    EXPECT_EQ(r.status, 0u);
-}
-
-TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
+TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
+    struct Case {
+        uint32_t encoding, codePage;
+        std::string body;
+        uint32_t status;
+        Bytes payload;
+    } cases[] = {
+        {400, 0, "C\0:\0/\0\x5C\xD5\0\0x\0\0\0\0\0"s, 0, Utf16z(u"C:/\uD55C|x|")},
+        {400, 0, "a\0b\0"s, 0, Utf16z(u"ab||")},  // a string without its NUL ends with the frame
+        {401, 949, "C:/\xC7\xD1\0w=1\0\0"s, 0,
+         Bytes({'C', ':', '/', 0xC7, 0xD1, '|', 'w', '=', '1', '|', 0})},
+        {401, 65001, "x\0y"s, 0, Bytes({'x', '|', 'y', '|', 0})},
+        {401, 12345, "x\0"s, 101, {}},  // no such code page
+        {402, 0, "x\0"s, 101, {}},      // no strings in this encoding
+    };
     RunningServer s;
     ASSERT_TRUE(s.Start());
     VsClient::Connection c;
     ASSERT_TRUE(s.Connect(c));
-    Response r;
-    ASSERT_TRUE(Ask(c, "WHO", r));
-    // Worker processes and tools are started from this process; what a
-    // started program holds open shows in its descriptor table.
-    FILE* child = popen("ls -l /proc/self/fd", "r");
-    ASSERT_NE(child, nullptr);
-    std::string listing;
-    char buffer[512];
-    while (fgets(buffer, sizeof(buffer), child) != nullptr)
-        listing += buffer;
-    pclose(child);
-    EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
-    EXPECT_FALSE(Contains(listing, "socket:")) << listing;
+    for (const Case& k : cases) {
+        // Each frame is followed by another in the same segment: a string
+        // must end with its own frame, not run into the next one.
+        Bytes two =
+            BuildRequestFrame("STRS", k.encoding, Bytes(k.body.begin(), k.body.end()), k.codePage);
+        Bytes next = BuildRequestFrame("NOPE", 400, {'z', 0});
+        two.insert(two.end(), next.begin(), next.end());
+        Response r;
+        ASSERT_TRUE(c.Send(two) && c.Receive(r)) << k.encoding << " " << k.codePage;
+        EXPECT_EQ(r.status, k.status) << k.encoding << " " << k.codePage;
+        EXPECT_EQ(r.payload, k.payload) << k.encoding << " " << k.codePage;
+        ASSERT_TRUE(c.Receive(r));
+        EXPECT_TRUE(IsUnknownAnswer(r));
+    }
 }
 
-namespace {
-
-// Gives the I/O threads a stand-in worker, or fails to start one for every
-// thread whose turn is in `failing` (counted from 0 in start order).
-class TestEnvironment : public Vs5Server::IoThreadEnvironment {
-public:
-    explicit TestEnvironment(std::vector<bool> failing) : failing_(std::move(failing)) {}
-    bool StartThread(Vs5Server::CTlsContainer& tls) override {
-        size_t turn = started++;
-        if (turn < failing_.size() && failing_[turn])
-            return false;
-        tls.worker = reinterpret_cast<Vs5Worker::CWorkerProcess*>(&worker_);
-        return true;
-    }
-    void StopThread(Vs5Server::CTlsContainer& tls) override {
-        EXPECT_NE(tls.worker, nullptr);
-        ++stopped;
-    }
-    std::atomic<size_t> started{0}, stopped{0};
-
-private:
-    std::vector<bool> failing_;
-    int worker_ = 0;  // only its address is used
-};
-
-}  // namespace
-
-TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
-    RunningServer s;
-    TestEnvironment env({true, false});
-    s.server().SetIoThreadEnvironment(&env);
-    s.server().SetIoThreadCount(2);
-    ASSERT_TRUE(s.Start());
-    EXPECT_EQ(s.server().servingThreads(), 1);
-    // Every request lands on the thread that has its worker, and a throwing
-    // command costs only its own connection.
-    for (int i = 0; i < 6; ++i) {
+// MaxRequestSize counts the whole frame in MiB and keeps values from 1 up;
+// below 1 it is the default 128. MaxBufferedRequests caps the bytes held for
+// unfinished requests. The permit list is checked before anything is read.
+TEST(ServerLimits, PermitsAndRequestSizesAtTheirBoundaries) {
+    struct Case {
+        std::string ini;
+        uint32_t bodyBytes;
+        const char* logLine;  // null: answered
+    } cases[] = {
+        {"AccessPermit=10.1.2.3;192.168.0.0", 0,
+         "# The connection from 127.0.0.1 was rejected.\r\n"},
+        {"AccessPermit=127.0.0.1", 0, nullptr},
+        {"MaxRequestSize=1\nMaxBufferedRequests=1", 1048576 - 36, nullptr},
+        {"MaxRequestSize=1", 1048577 - 36,
+         "# The request from 127.0.0.1 was too large (1048577 bytes).\r\n"},
+        {"MaxRequestSize=0", 1048577 - 36, nullptr},
+        {"MaxRequestSize=-4", 1048577 - 36, nullptr},
+        // 2 MiB may be announced, but only 1 MiB held.
+        {"MaxBufferedRequests=1\nMaxRequestSize=4", 2 << 20,
+         "# The request from 127.0.0.1 was too large (2097188 bytes).\r\n"},
+        // The largest announcement does not wrap round to a short frame.
+        {"", 0xFFFFFFFF, "# The request from 127.0.0.1 was too large (4294967331 bytes).\r\n"},
+    };
+    for (const Case& k : cases) {
+        RunningServer s("[Server]\n" + k.ini + "\n");
+        ASSERT_TRUE(s.Start());
         VsClient::Connection c;
         ASSERT_TRUE(s.Connect(c));
         Response r;
-        ASSERT_TRUE(Ask(c, "WHO", r));
-        EXPECT_EQ(TypedText(r).substr(TypedText(r).rfind(' ')), " worker");
-        if (i == 2) {
-            ASSERT_TRUE(c.Send(BuildRequestFrame("THROW", 400, {})));
-            EXPECT_TRUE(c.WaitForClose(10000));
+        Bytes frame = BuildRequestFrame("ECHO", 400, Bytes(k.bodyBytes >> 30 ? 0 : k.bodyBytes, 3));
+        for (int i = 0; i < 4; ++i)  // the announced length, sent or not
+            frame[32 + i] = uint8_t(k.bodyBytes >> (8 * i));
+        bool answered = c.Request(frame, r);
+        EXPECT_EQ(answered, k.logLine == nullptr) << k.ini;
+        EXPECT_EQ(answered ? r.payload.size() : 0u, answered ? k.bodyBytes + 6 : 0u) << k.ini;
+        if (!answered) {
+            s.Stop();
+            EXPECT_TRUE(Contains(s.requestLog(), k.logLine)) << k.ini;
         }
     }
-    s.Stop();
-    EXPECT_EQ(env.started.load(), 2u);
-    EXPECT_EQ(env.stopped.load(), 1u);  // only the started one is stopped
-    EXPECT_TRUE(
-        Contains(s.folder().systemLog(), "The request from 127.0.0.1 failed: test command failed"));
 }
 
-TEST(Server, NoThreadWithAWorkerStopsTheStart) {
+// A connection lives for the idle period after its last answer, and a frame
+// must be complete within the idle period from its first byte.
+TEST(ServerLimits, IdleAndSlowConnectionsAreClosed) {
     RunningServer s;
-    TestEnvironment env({true, true});
-    s.server().SetIoThreadEnvironment(&env);
-    s.server().SetIoThreadCount(2);
-    EXPECT_FALSE(s.Start());
-    EXPECT_TRUE(s.server().workersFailed());
-    EXPECT_TRUE(Contains(s.folder().requestLog(), "No I/O thread has a worker process"));
-    VsClient::Connection c;
-    EXPECT_FALSE(c.Connect("127.0.0.1", s.port(), 2000) && c.WaitForClose(2000) == false);
+    s.server().SetIdleTimeoutForTesting(std::chrono::milliseconds(400));
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection quiet, busy, trickle;
+    ASSERT_TRUE(s.Connect(quiet) && s.Connect(busy) && s.Connect(trickle));
+    Bytes frame = BuildRequestFrame("WHO", 400, Bytes(400, 0));
+    Response r;
+    // For about twice the idle period: a request every 150 ms on one, a
+    // byte every 50 ms on the other (which would move a per-byte deadline).
+    for (size_t i = 0; i < 18; ++i) {
+        (void)trickle.Send({frame[i]});
+        if (i % 3 == 0) {
+            EXPECT_TRUE(Ask(busy, "WHO", r)) << i;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(Ask(busy, "WHO", r));
+    EXPECT_TRUE(quiet.WaitForClose(10000));
+    EXPECT_TRUE(trickle.WaitForClose(10000));
 }
 
-TEST(IoThreadCount, ProcessorsCappedByTheSetting) {
-    for (auto [processors, setting, expected] :
-         {std::tuple{16, 0, 6}, {4, 10, 4}, {16, 2, 2}, {2, -1, 2}, {0, 0, 1}})
-        EXPECT_EQ(Vs5Server::IoThreadCount(processors, setting), expected)
-            << processors << " " << setting;
+TEST(ServerLimits, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+    RunningServer s("[Server]\nMaxConnections=2\n");
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection a, b, c;
+    Response r;
+    ASSERT_TRUE(s.Connect(a) && Ask(a, "WHO", r));
+    ASSERT_TRUE(s.Connect(b) && Ask(b, "WHO", r));
+    ASSERT_TRUE(s.Connect(c));
+    EXPECT_TRUE(c.WaitForClose(10000));
+    EXPECT_TRUE(Contains(s.requestLog(),
+                         "# The connection from 127.0.0.1 was rejected: 2 "
+                         "connections are open.\r\n"));
+    // A closed connection makes room again.
+    a.Close();
+    EXPECT_TRUE(WaitFor([&] {
+        VsClient::Connection d;
+        return s.Connect(d) && Ask(d, "WHO", r);
+    }));
+}
+
+// At most ten rejection lines a second; the rest are summed up each minute.
+TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
+    RunningServer s("[Server]\nAccessPermit=10.1.2.3\n");
+    std::atomic<int64_t> ms{1000000};
+    s.server().SetRejectionClockForTesting([&ms] {
+        return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load()));
+    });
+    Vs5Server::HousekeepingTimings timings;
+    timings.minuteMs = 100;
+    s.server().SetHousekeepingTimings(timings);
+    ASSERT_TRUE(s.Start());
+    // 12 in the first second, 3 more just before it ends, 12 as the next begins.
+    for (auto [step, refused] : {std::pair{0, 12}, {999, 3}, {1, 12}}) {
+        ms += step;
+        for (int i = 0; i < refused; ++i) {
+            VsClient::Connection c;
+            EXPECT_TRUE(s.Refuses(c));
+        }
+    }
+    EXPECT_TRUE(WaitFor([&] { return HeldBack(s.requestLog()) == 7; })) << HeldBack(s.requestLog());
+    EXPECT_EQ(vstest::CountOf(s.requestLog(), "was rejected.\r\n"), 20u);
 }

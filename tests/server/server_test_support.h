@@ -8,7 +8,9 @@
 
 #include "client/connection.h"
 #include "client/request_builder.h"
+#include "platform/text.h"
 #include "server/asio_server.h"
+#include "server/body_strings.h"
 #include "server/command_registry.h"
 #include "server/response_builders.h"
 #include "server/test_folder.h"
@@ -17,37 +19,49 @@ namespace ServerTest {
 
 using Vs5Server::RequestContext;
 using Vs5Server::ResponseBuffer;
+using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
 
-// A test command that runs the function it is given.
-class FnCommand : public Vs4Command::CVs4Command {
-public:
-    using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
+struct FnCommand : Vs4Command::CVs4Command {
     explicit FnCommand(Fn fn) : fn_(std::move(fn)) {}
     void Execute(RequestContext& c, const uint8_t* f, size_t n, ResponseBuffer& out) override {
         fn_(c, f, n, out);
     }
-
-private:
     Fn fn_;
 };
+
+// WHO: "<request id> <client address> <worker|none>" as typed text. ECHO: the
+// body as typed binary. STRS: the three body strings joined with '|', in the
+// request's own encoding (status 101 when the body carries no strings).
+inline void RegisterTestVerbs(Vs5Server::CommandRegistry& r) {
+    auto add = [&r](const char* verb, Fn fn) { r.Register(verb, std::make_unique<FnCommand>(fn)); };
+    add("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
+        Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " + c.clientAddress +
+                                                   " " + (c.worker ? "worker" : "none"));
+    });
+    add("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
+    });
+    add("STRS", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BodyStringReader b(f, n);
+        if (!b.hasStrings())
+            return Vs5Server::BuildHeaderOnlyResponse(out, 101);
+        std::string all = Vs5Platform::Utf16ToUtf8(b.first()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.second()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.third());
+        if (b.encoding() == 400)
+            Vs5Server::BuildTextResponse(out, 0, all);
+        else
+            Vs5Server::BuildCodePageTextResponse(out, b.codePage(), 0, all);
+    });
+    add("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
+        throw std::runtime_error("test command failed");
+    });
+}
 
 class RunningServer {
 public:
     explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
-        // WHO answers with the request id, the client address and whether
-        // the dispatching thread has a worker: "1001 127.0.0.1 none".
-        Register("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
-            Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " +
-                                                       c.clientAddress + " " +
-                                                       (c.worker ? "worker" : "none"));
-        });
-        // ECHO answers with the request body as binary data.
-        Register("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
-            Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
-        });
-        Register("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
-            throw std::runtime_error("test command failed");
-        });
+        RegisterTestVerbs(registry_);
         server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
         server_->SetRegistry(&registry_);
     }
@@ -61,49 +75,45 @@ public:
         server_->Stop();
     }
     uint16_t port() const { return server_->boundPort(); }
-
-    bool Connect(VsClient::Connection& c, int timeoutMs = 10000) {
-        return c.Connect("127.0.0.1", port(), timeoutMs);
-    }
+    bool Connect(VsClient::Connection& c) { return c.Connect("127.0.0.1", port(), 10000); }
+    std::string requestLog() { return folder_.requestLog(); }
+    bool Refuses(VsClient::Connection& c) { return Connect(c) && c.WaitForClose(10000); }
 
 private:
-    void Register(const char* verb, FnCommand::Fn fn) {
-        registry_.Register(verb, std::make_unique<FnCommand>(std::move(fn)));
-    }
-
     TestModuleFolder folder_;
     Vs5Server::CommandRegistry registry_;
     Vs5Platform::ManualResetEvent stop_;
     std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
 };
 
-// The answer to an unknown verb: status 100, no payload.
-inline const std::vector<uint8_t> kUnknownAnswer = {'V', 'S', '4', 0, 100, 0, 0, 0, 0, 0, 0, 0};
-
-// The answer as it came over the wire.
-inline std::vector<uint8_t> Whole(const VsClient::Response& r) {
-    std::vector<uint8_t> out = {'V', 'S', '4', 0};
-    for (uint32_t v : {r.status, uint32_t(r.payload.size())})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(uint8_t(v >> (8 * i)));
-    out.insert(out.end(), r.payload.begin(), r.payload.end());
-    return out;
+// An unknown verb is answered with status 100 and no payload.
+inline bool IsUnknownAnswer(const VsClient::Response& r) {
+    return r.status == 100 && r.payload.empty();
 }
 
-// Sends one request and waits for its answer.
 inline bool Ask(VsClient::Connection& c, const char* verb, VsClient::Response& r,
-                std::vector<uint8_t> body = {}) {
+                const std::vector<uint8_t>& body = {}) {
     return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
 }
 
-inline bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+inline bool Contains(const std::string& text, const std::string& s) {
+    return text.find(s) != text.npos;
 }
 
 inline std::string TypedText(const VsClient::Response& r) {
-    if (r.payload.size() < 2)
-        return "";
-    return VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+    return r.payload.size() < 2
+               ? ""
+               : VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+}
+
+// Polls `condition` for up to ten seconds.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
 }
 
 }  // namespace ServerTest
