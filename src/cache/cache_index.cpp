@@ -33,6 +33,18 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// A path as a log line can hold it: a line too long for the log would be
+// replaced as a whole, and the path with it. The cut falls between characters.
+std::string PathForLog(const std::string& path) {
+    constexpr size_t kMaxBytes = 600;
+    if (path.size() <= kMaxBytes)
+        return path;
+    size_t cut = kMaxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80)
+        --cut;
+    return path.substr(0, cut) + "...";
+}
+
 // A path read from an index file must name a file below the cache folder:
 // the cache hands such files out and the file remover deletes them, so a
 // damaged or planted index must not reach other files (another folder, a
@@ -147,8 +159,8 @@ int ResultCache::SaveIndex(const std::string& folder) {
     // cache folder itself holds a comma, every entry is concerned.
     if (index.unstorable > 0)
         log_.WriteLine(
-            "cache index cannot hold %d paths with a comma or a line break, such as %s\r\n",
-            static_cast<int>(index.unstorable), index.firstUnstorable.c_str());
+            "cache index cannot hold %d paths (a comma, a line break or too long), such as %s\r\n",
+            static_cast<int>(index.unstorable), PathForLog(index.firstUnstorable).c_str());
 
     std::string error;
     const bool saved = ReplaceFileContent(Vs5Platform::JoinPath(folder, kIndexName), index.text,
@@ -188,7 +200,8 @@ void ResultCache::SaveQueue(const std::string& folder) {
         if (auto line = FormatQueueLine(queuedPath))
             text += *line;
         else
-            log_.WriteLine("cache deletion list cannot hold the path %s\r\n", queuedPath.c_str());
+            log_.WriteLine("cache deletion list cannot hold the path %s\r\n",
+                           PathForLog(queuedPath).c_str());
     }
     std::string error;
     if (!ReplaceFileContent(path, text, beforeRename_, error))

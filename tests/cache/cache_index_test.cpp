@@ -38,12 +38,15 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueueAcrossARestart) {
               kBom + (gone[0] + "\r\n" + gone[1] + "\r\n" + gone[2] + "\r\n"));
     EXPECT_FALSE(Exists(CachePath("index.dat.tmp")));
     const std::string log = SystemLog();
-    EXPECT_NE(log.find(std::string("cache index saving: 5\r\n") + "10:00:00 " +
-                       "cache index cannot hold 2 paths with a comma or a line break, such as " +
-                       comma + "\r\n"),
-              std::string::npos);
-    // The line naming the path left out is itself too long for the log.
-    EXPECT_EQ(LogCount("\r\nInvalid log data\r\n"), 1U);
+    EXPECT_NE(
+        log.find(std::string("cache index saving: 5\r\n") + "10:00:00 " +
+                 "cache index cannot hold 2 paths (a comma, a line break or too long), such as " +
+                 comma + "\r\n"),
+        std::string::npos);
+    // The path too long for the deletion list is named by its beginning.
+    EXPECT_EQ(
+        LogCount("cache deletion list cannot hold the path " + qAt.substr(0, 600) + "...\r\n"), 1U);
+    EXPECT_EQ(LogCount("Invalid log data"), 0U);
     EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
 
     MakeFile(CachePath("cache0001/notes.txt"), 3);  // not a result: left alone
