@@ -7,7 +7,8 @@
 // as the ceiling for hits, and the workers' memory (at start, after 100 and
 // after --soak requests, and the peak for one image against vipsthumbnail's).
 //
-//   serve_bench [--soak N]     (default 10000 requests for the memory figures)
+//   serve_bench [--soak N] [--memory]   (default 10000 requests for the memory
+//                                        figures; --memory measures only those)
 #include <vips/vips.h>
 
 #include <algorithm>
@@ -195,9 +196,13 @@ void Memory(const std::string& bin, const Photo& photo, int soak) {
 
 int main(int argc, char** argv) {
     int soak = 10000;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (strcmp(argv[i], "--soak") == 0)
-            soak = std::max(200, atoi(argv[i + 1]));
+    bool memoryOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--soak") == 0 && i + 1 < argc)
+            soak = std::max(200, atoi(argv[++i]));
+        else if (strcmp(argv[i], "--memory") == 0)
+            memoryOnly = true;
+    }
     setvbuf(stdout, nullptr, _IOLBF, 0);  // figures appear as they are measured
     if (VIPS_INIT(argv[0]) != 0)
         return 1;
@@ -207,8 +212,10 @@ int main(int argc, char** argv) {
     fs::create_directories(kWork);
     std::vector<Photo> photos = MakePhotos();
     const std::string bin = Vs5Platform::ModuleFolder();
-    Tools(bin, photos);
-    Serve(bin, photos);
+    if (!memoryOnly) {
+        Tools(bin, photos);
+        Serve(bin, photos);
+    }
     Memory(bin, photos[0], soak);
     fs::remove_all(kWork);
     return 0;
