@@ -1,5 +1,7 @@
 #include "worker/worker_session.h"
 
+#include <malloc.h>
+
 #include <new>
 
 #include "image/codecs/codec.h"
@@ -94,6 +96,10 @@ bool WorkerSession::HandleRequest(int fd, uint32_t opcode, const std::string& la
     std::vector<uint8_t> reply;
     switch (opcode) {
         case kLoadFile:
+            // A file load starts a request: what the last one freed goes back
+            // to the system now, so the worker's size does not creep up with
+            // the heap's fragments over thousands of requests.
+            malloc_trim(0);
             reply = EncodeSizeReply(LoadFile(DecodeLoadFile(body.data())));
             break;
         case kLoadBytes:
