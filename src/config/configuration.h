@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "config/ip_filter.h"
@@ -64,6 +65,10 @@ public:
     void StartWatcher(const Vs5Platform::ManualResetEvent& stop);
     // Watcher wait slice; the hourly no-cache clean-up runs every 60th slice.
     void SetWatcherTimeoutForTesting(int ms) { watcherTimeoutMs_ = ms; }
+    // The time the no-cache clean-up measures file ages against.
+    void SetWatcherClockForTesting(std::function<Vs5Platform::FileTime()> clock) {
+        watcherClock_ = std::move(clock);
+    }
     // How long the INI file must stay unchanged before it is read.
     void SetWatcherSettleForTesting(int ms) { watcherSettleMs_ = ms; }
 
@@ -113,4 +118,5 @@ private:
     Vs5Platform::ManualResetEvent quit_;  // ends the watcher when the object goes first
     int watcherTimeoutMs_ = 60000;
     int watcherSettleMs_ = 200;
+    std::function<Vs5Platform::FileTime()> watcherClock_ = Vs5Platform::FileTimeNow;
 };

@@ -102,7 +102,8 @@ void Configuration::WatchIniFile(const Vs5Platform::ManualResetEvent* stop) {
             ApplySettings(ini, stamp, false);
             systemLog_.WriteLine("%s\r\n", "INI file has changed and reloaded");
         } else if (++timeouts % 60 == 0) {
-            Vs5Util::CFileRemover().RemoveOldFiles(noCacheFolder_, "*.*", 1, false);
+            Vs5Util::CFileRemover().RemoveOldFiles(noCacheFolder_, "*.*", 1, false,
+                                                   watcherClock_());
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "config/configuration.h"
+#include "config/metrics.h"
 
 #include <gtest/gtest.h>
 
@@ -205,4 +206,38 @@ TEST(Configuration, WatcherNeverAppliesAFileWhileItIsBeingWritten) {
     EXPECT_EQ(admitted, 0);
     EXPECT_TRUE(home.config().ipFilter().IsAllowed("10.0.0.1"));
     stop.Set();
+}
+
+TEST(Configuration, IdleWatcherClearsDayOldFilesButNoFoldersOutOfTheNoCacheFolder) {
+    vstest::TempDir home;
+    auto config = std::make_unique<Configuration>();
+    ASSERT_TRUE(config->Load(home.path()));
+    const std::string nocache = config->noCacheFolder() + "/";
+    std::filesystem::create_directories(nocache + "sub");
+    WriteFile(nocache + "a.jpg", "x");
+    WriteFile(nocache + "sub/b", "x");
+    // An hour past a day old, not yet two days.
+    const Vs5Platform::FileTime later = Vs5Platform::FileTimeNow() + 25 * 3600 * 10000000ULL;
+    config->SetWatcherClockForTesting([later] { return later; });
+    config->SetWatcherTimeoutForTesting(1);
+    Vs5Platform::ManualResetEvent stop;
+    config->StartWatcher(stop);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(nocache + "sub/b"); }));
+    config.reset();  // waits for the watcher
+    EXPECT_FALSE(Exists(nocache + "a.jpg"));
+    EXPECT_TRUE(Exists(nocache + "sub"));
+}
+
+TEST(Metrics, AnObservationAtABucketBoundCountsInThatBucketAndOneMillisecondMoreInTheNext) {
+    Metrics m;
+    for (uint32_t bound : Metrics::kBucketsMs) {
+        m.CountRequest("V", 0, bound);
+        m.CountRequest("V", 0, bound + 1);
+    }
+    const std::string text = m.Render();
+    const std::regex line("_bucket\\{verb=\"V\",le=\"[^\"]+\"\\} (\\d+)\n");
+    std::string counts;
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
+        counts += (*it)[1].str() + " ";
+    EXPECT_EQ(counts, "1 3 5 7 9 11 13 15 17 19 21 22 ") << text;
 }
