@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/codepage.h"
 #include "platform/file_time.h"
@@ -134,6 +135,12 @@ TEST(Time, AutomationDatesAndFileTimes) {
                            {LocalTime{2024, 2, 29, 0, 1, 30, 500}, 45351 + 90.5 / 86400},
                            {LocalTime{1600, 2, 29}, -109512.0}})
         EXPECT_DOUBLE_EQ(AutomationDate(t), date) << t.year;
+    const LocalTime day{2026, 3, 5, 10};
+    for (auto [other, same] : {std::pair{LocalTime{2026, 3, 5, 23, 59}, true},
+                               {LocalTime{2027, 3, 5}, false},
+                               {LocalTime{2026, 4, 5}, false},
+                               {LocalTime{2026, 3, 6}, false}})
+        EXPECT_EQ(day.SameDate(other), same) << other.year << other.month << other.day;
 
     EXPECT_EQ(FileTimeFromTimespec({0, 0}), 116444736000000000ull);
     EXPECT_EQ(FileTimeFromTimespec({1, 999}), 116444736010000009ull);
@@ -170,4 +177,21 @@ TEST(Process, SpawnWaitAndKill) {
     EXPECT_EQ(code, 255);
     EXPECT_EQ(SpawnProcess({dir / "missing"}, "", error), -1);
     EXPECT_EQ(error, ENOENT);
+}
+
+// Only regular files this process may run count; an empty entry is the working folder.
+TEST(Process, FindOnPathSkipsFoldersAndFilesThatCannotRun) {
+    vstest::TempDir dir;
+    std::filesystem::create_directories(dir / "a/tool");
+    std::filesystem::create_directories(dir / "b");
+    vstest::WriteFile(dir / "b/tool", "#!/bin/sh\n");
+    vstest::WriteFile(dir / "tool", "#!/bin/sh\n");
+    chmod((dir / "tool").c_str(), 0755);
+    const std::string path = getenv("PATH"), cwd = std::filesystem::current_path();
+    setenv("PATH", (dir / "a:" + dir / "b:").c_str(), 1);
+    std::filesystem::current_path(dir.path());
+    EXPECT_EQ(FindOnPath("tool"), "./tool");
+    EXPECT_EQ(FindOnPath("sh"), "");
+    std::filesystem::current_path(cwd);
+    setenv("PATH", path.c_str(), 1);
 }
