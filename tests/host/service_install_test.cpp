@@ -1,11 +1,13 @@
-// -install and -remove against stand-ins for systemctl, getent and useradd
-// that record their arguments, so everything up to the service manager runs.
+// The command line, and -install and -remove against stand-ins for systemctl,
+// getent and useradd that record their arguments, so everything up to the
+// service manager runs.
 #include "host/service_install.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include "host/cmd_parameters.h"
 #include "platform/module.h"
 #include "support/temp_dir.h"
 
@@ -123,4 +125,27 @@ TEST(ServiceInstall, RemoveStopsARunningServiceAndDeletesTheUnit) {
               "is-active zelkor_vistrel5\nstop --no-block zelkor_vistrel5\n"
               "is-active zelkor_vistrel5\nis-active zelkor_vistrel5\n"
               "disable zelkor_vistrel5\ndaemon-reload\n");
+}
+
+TEST(CmdParameters, SwitchesValuesAndFailures) {
+    CCmdParameters p;
+    EXPECT_TRUE(p.ParseLine("-install \"a value\" -silent\t-remove"));
+    EXPECT_EQ(p.count(), 3);
+    EXPECT_EQ(p.Value("-install"), "a value");
+    EXPECT_TRUE(p.Has("-silent") && !p.Value("-silent").has_value());
+    EXPECT_FALSE(p.Has("-INSTALL"));  // exact and case-sensitive
+    for (auto [line, ok] : {std::pair{"", true},
+                            {"-install word -other", true},  // unknown switches are kept
+                            {"-debug -debug", false},        // duplicate switch
+                            {"word -install", false},        // value without a switch
+                            {"-install one two", false}})    // a second value in a row
+        EXPECT_EQ(CCmdParameters().ParseLine(line), ok) << line;
+    // The switch table holds 64 and never overflows.
+    std::vector<std::string> tokens(65);
+    for (int i = 0; i < 65; ++i)
+        tokens[i] = "-s" + std::to_string(i);
+    CCmdParameters over;
+    EXPECT_TRUE(!over.Parse(tokens) && over.count() == 64);
+    tokens.pop_back();
+    EXPECT_TRUE(CCmdParameters().Parse(tokens));
 }

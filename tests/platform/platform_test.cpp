@@ -156,7 +156,7 @@ TEST(Time, AutomationDatesAndFileTimes) {
     EXPECT_TRUE(CreationTime(dir / "link", false));  // the link's own time
 }
 
-TEST(Process, SpawnWaitAndKill) {
+TEST(Process, SpawnWaitKillAndFindOnPath) {
     vstest::TempDir dir;
     int error = 0, code = 0;
     pid_t pid = SpawnProcess({"/bin/sh", "-c", "pwd > where; exit 3"}, dir.path(), error);
@@ -177,15 +177,13 @@ TEST(Process, SpawnWaitAndKill) {
     EXPECT_EQ(code, 255);
     EXPECT_EQ(SpawnProcess({dir / "missing"}, "", error), -1);
     EXPECT_EQ(error, ENOENT);
-}
 
-// Only regular files this process may run count; an empty entry is the working folder.
-TEST(Process, FindOnPathSkipsFoldersAndFilesThatCannotRun) {
-    vstest::TempDir dir;
+    // Only regular files this process may run are found; an empty entry is the
+    // working folder.
     std::filesystem::create_directories(dir / "a/tool");
     std::filesystem::create_directories(dir / "b");
-    vstest::WriteFile(dir / "b/tool", "#!/bin/sh\n");
-    vstest::WriteFile(dir / "tool", "#!/bin/sh\n");
+    for (const char* name : {"b/tool", "tool"})
+        vstest::WriteFile(dir / name, "#!/bin/sh\n");
     chmod((dir / "tool").c_str(), 0755);
     const std::string path = getenv("PATH"), cwd = std::filesystem::current_path();
     setenv("PATH", (dir / "a:" + dir / "b:").c_str(), 1);

@@ -1,26 +1,23 @@
-// The real server on loopback: what it answers, and the bounds a client meets.
+// The real server on loopback: what it answers, the bounds a client meets, its
+// I/O threads without a worker, and what child processes inherit.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
+#include "client/verb_requests.h"
 #include "server/server_test_support.h"
 #include "support/text_count.h"
 
 using namespace ServerTest;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
+using VsClient::Utf16z;
 using Bytes = std::vector<uint8_t>;
 using namespace std::string_literals;
 
 namespace {
-
-Bytes Utf16z(std::u16string_view s) {
-    Bytes out;
-    for (char16_t c : s)
-        out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8)});
-    out.insert(out.end(), {0, 0});
-    return out;
-}
 
 // The sum of the numbers in the "# N more connections were rejected." lines.
 unsigned HeldBack(const std::string& log) {
@@ -32,6 +29,19 @@ unsigned HeldBack(const std::string& log) {
 }
 
 }  // namespace
+
+// First in its program: the process-wide counter has seen no connection yet.
+// The id belongs to the connection, not to the request.
+TEST(RequestIds, CountEveryAcceptedConnectionFrom1001) {
+    RunningServer s("[Server]\nAccessPermit=127.0.0.1;\n");
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection first, second;
+    Response r;
+    for (auto [c, id] : {std::pair{&first, "1001"}, {&first, "1001"}, {&second, "1002"}}) {
+        ASSERT_TRUE((c->connected() || s.Connect(*c)) && Ask(*c, "WHO", r));
+        EXPECT_EQ(TypedText(r), id + " 127.0.0.1 none"s);
+    }
+}
 
 TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     RunningServer s;
@@ -66,8 +76,8 @@ TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
         uint32_t status;
         Bytes payload;
     } cases[] = {
-        {400, 0, "C\0:\0/\0\x5C\xD5\0\0x\0\0\0\0\0"s, 0, Utf16z(u"C:/\uD55C|x|")},
-        {400, 0, "a\0b\0"s, 0, Utf16z(u"ab||")},  // a string without its NUL ends with the frame
+        {400, 0, "C\0:\0/\0\x5C\xD5\0\0x\0\0\0\0\0"s, 0, Utf16z("C:/\xED\x95\x9C|x|")},
+        {400, 0, "a\0b\0"s, 0, Utf16z("ab||")},  // a string without its NUL ends with the frame
         {401, 949, "C:/\xC7\xD1\0w=1\0\0"s, 0,
          Bytes({'C', ':', '/', 0xC7, 0xD1, '|', 'w', '=', '1', '|', 0})},
         {401, 65001, "x\0y"s, 0, Bytes({'x', '|', 'y', '|', 0})},
@@ -96,16 +106,13 @@ TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
 
 // MaxRequestSize counts the whole frame in MiB and keeps values from 1 up;
 // below 1 it is the default 128. MaxBufferedRequests caps the bytes held for
-// unfinished requests. The permit list is checked before anything is read.
-TEST(ServerLimits, PermitsAndRequestSizesAtTheirBoundaries) {
+// unfinished requests.
+TEST(ServerLimits, RequestSizesAtTheirBoundaries) {
     struct Case {
         std::string ini;
         uint32_t bodyBytes;
         const char* logLine;  // null: answered
     } cases[] = {
-        {"AccessPermit=10.1.2.3;192.168.0.0", 0,
-         "# The connection from 127.0.0.1 was rejected.\r\n"},
-        {"AccessPermit=127.0.0.1", 0, nullptr},
         {"MaxRequestSize=1\nMaxBufferedRequests=1", 1048576 - 36, nullptr},
         {"MaxRequestSize=1", 1048577 - 36,
          "# The request from 127.0.0.1 was too large (1048577 bytes).\r\n"},
@@ -180,7 +187,8 @@ TEST(ServerLimits, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     }));
 }
 
-// At most ten rejection lines a second; the rest are summed up each minute.
+// The permit list is checked before anything is read. At most ten rejection
+// lines a second; the rest are summed up each minute.
 TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
     RunningServer s("[Server]\nAccessPermit=10.1.2.3\n");
     std::atomic<int64_t> ms{1000000};
@@ -200,5 +208,85 @@ TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
         }
     }
     EXPECT_TRUE(WaitFor([&] { return HeldBack(s.requestLog()) == 7; })) << HeldBack(s.requestLog());
-    EXPECT_EQ(vstest::CountOf(s.requestLog(), "was rejected.\r\n"), 20u);
+    EXPECT_EQ(vstest::CountOf(s.requestLog(), "# The connection from 127.0.0.1 was rejected.\r\n"),
+              20u);
+}
+
+TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
+    RunningServer s;
+    ASSERT_TRUE(s.Start());
+    VsClient::Connection c;
+    Response r;
+    ASSERT_TRUE(s.Connect(c) && Ask(c, "WHO", r));
+    // Worker processes and tools are started from this process; what a started
+    // program holds open shows in its descriptor table: no listener, no client.
+    FILE* child = popen("ls -l /proc/self/fd", "r");
+    ASSERT_NE(child, nullptr);
+    std::string listing(4096, '\0');
+    listing.resize(fread(listing.data(), 1, listing.size(), child));
+    pclose(child);
+    EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
+    EXPECT_FALSE(Contains(listing, "socket:")) << listing;
+}
+
+namespace {
+
+// Gives the I/O threads a stand-in worker, except the threads whose turn
+// (counted from 0 in start order) is in `failing`.
+class TestEnvironment : public Vs5Server::IoThreadEnvironment {
+public:
+    explicit TestEnvironment(std::vector<bool> failing) : failing_(std::move(failing)) {}
+    bool StartThread(Vs5Server::CTlsContainer& tls) override {
+        if (failing_[started++])
+            return false;
+        tls.worker = reinterpret_cast<Vs5Worker::CWorkerProcess*>(&failing_);  // only its address
+        return true;
+    }
+    void StopThread(Vs5Server::CTlsContainer& tls) override { stopped += tls.worker != nullptr; }
+    std::atomic<size_t> started{0}, stopped{0};
+
+private:
+    std::vector<bool> failing_;
+};
+
+}  // namespace
+
+TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
+    RunningServer s;
+    TestEnvironment env({true, false});
+    s.server().SetIoThreadEnvironment(&env);
+    s.server().SetIoThreadCount(2);
+    ASSERT_TRUE(s.Start());
+    EXPECT_EQ(s.server().servingThreads(), 1);
+    // Every request lands on the thread that has its worker, and a throwing
+    // command costs only its own connection.
+    for (int i = 0; i < 6; ++i) {
+        VsClient::Connection c;
+        Response r;
+        ASSERT_TRUE(s.Connect(c) && Ask(c, "WHO", r));
+        EXPECT_TRUE(TypedText(r).ends_with(" worker")) << TypedText(r);
+        EXPECT_TRUE(i != 2 ||
+                    (c.Send(BuildRequestFrame("THROW", 400, {})) && c.WaitForClose(10000)));
+    }
+    s.Stop();
+    EXPECT_EQ(env.started.load(), 2u);
+    EXPECT_EQ(env.stopped.load(), 1u);  // only the started one is stopped
+    EXPECT_TRUE(
+        Contains(s.folder().systemLog(), "The request from 127.0.0.1 failed: test command failed"));
+
+    // With no thread that has its worker, the server does not start.
+    RunningServer none;
+    TestEnvironment failing({true, true});
+    none.server().SetIoThreadEnvironment(&failing);
+    none.server().SetIoThreadCount(2);
+    EXPECT_FALSE(none.Start());
+    EXPECT_TRUE(none.server().workersFailed());
+    EXPECT_TRUE(Contains(none.requestLog(), "No I/O thread has a worker process"));
+}
+
+TEST(IoThreadCount, ProcessorsCappedByTheSetting) {
+    for (auto [processors, setting, expected] :
+         {std::tuple{16, 0, 6}, {4, 10, 4}, {16, 2, 2}, {2, -1, 2}, {0, 0, 1}})
+        EXPECT_EQ(Vs5Server::IoThreadCount(processors, setting), expected)
+            << processors << " " << setting;
 }

@@ -3,7 +3,6 @@
 // the end, and checks that nothing was lost or corrupted, that it did not
 // crash, that its memory and descriptors stayed bounded, that its logs are
 // sound and that its result cache survived the crash.
-//   soak [--seconds N | --minutes N] [--connections N] [--kill-every S] [--ini-every S]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -22,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::to_string;
+using namespace std::string_literals;
 
 constexpr uint64_t kGrowthFactor = 3;  // memory may grow to this multiple of its warm-up peak
 // Seconds of traffic a thread whose worker was killed needs to start a new
@@ -230,12 +230,10 @@ public:
             CheckWorkers();
             CheckCache(tally_);
             CheckLogs(tally_);
-            Check("server RSS within 3x its warm-up peak",
-                  serverAfter_ <= kGrowthFactor * serverWarm_,
-                  to_string(serverAfter_) + " KiB after " + to_string(serverWarm_));
-            Check("worker RSS within 3x their warm-up peak",
-                  workerAfter_ <= kGrowthFactor * workerWarm_,
-                  to_string(workerAfter_) + " KiB after " + to_string(workerWarm_));
+            for (auto [who, after, warm] : {std::tuple{"server", serverAfter_, serverWarm_},
+                                            {"worker", workerAfter_, workerWarm_}})
+                Check(who + " RSS within 3x the warm-up peak"s, after <= kGrowthFactor * warm,
+                      to_string(after) + " KiB after " + to_string(warm));
         }
         PrintFigures(tally_);
         printf("result: %s%s\n", failed_ ? "FAIL, folder kept: " : "PASS",
