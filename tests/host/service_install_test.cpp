@@ -45,16 +45,16 @@ struct FakeSystemd {
         std::remove((dir / name).c_str());
         return text;
     }
-    std::string Stderr(const std::function<void()>& fn) {
+    // What the call printed.
+    std::string Install(bool silent = false) {
         testing::internal::CaptureStderr();
-        fn();
+        InstallService(kServiceName, "desc", silent, manager);
         return testing::internal::GetCapturedStderr();
     }
-    std::string Install(bool silent = false) {
-        return Stderr([&] { InstallService(kServiceName, "desc", silent, manager); });
-    }
     std::string Remove() {
-        return Stderr([&] { RemoveService(kServiceName, false, manager); });
+        testing::internal::CaptureStderr();
+        RemoveService(kServiceName, false, manager);
+        return testing::internal::GetCapturedStderr();
     }
     std::string unit() { return manager.UnitPath(kServiceName); }
 };

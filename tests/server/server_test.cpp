@@ -1,23 +1,134 @@
-// The real server on loopback: what it answers, the bounds a client meets, its
-// I/O threads without a worker, and what child processes inherit.
+// The real server on loopback with a verb table of test commands: what it
+// answers, the bounds a client meets, its I/O threads without a worker, what
+// child processes inherit, and its housekeeping on a real module folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
 
+#include "client/connection.h"
+#include "client/request_builder.h"
 #include "client/verb_requests.h"
-#include "server/server_test_support.h"
+#include "platform/text.h"
+#include "server/asio_server.h"
+#include "server/body_strings.h"
+#include "server/command_registry.h"
+#include "server/housekeeping.h"
+#include "server/response_builders.h"
+#include "server/test_folder.h"
 #include "support/text_count.h"
 
-using namespace ServerTest;
+using Vs5Server::RequestContext;
+using Vs5Server::ResponseBuffer;
 using VsClient::BuildRequestFrame;
 using VsClient::Response;
 using VsClient::Utf16z;
+using vstest::CountOf;
 using Bytes = std::vector<uint8_t>;
 using namespace std::string_literals;
 
 namespace {
+
+using Fn = std::function<void(RequestContext&, const uint8_t*, size_t, ResponseBuffer&)>;
+
+struct FnCommand : Vs4Command::CVs4Command {
+    explicit FnCommand(Fn fn) : fn_(std::move(fn)) {}
+    void Execute(RequestContext& c, const uint8_t* f, size_t n, ResponseBuffer& out) override {
+        fn_(c, f, n, out);
+    }
+    Fn fn_;
+};
+
+// WHO: "<request id> <client address> <worker|none>" as typed text. ECHO: the
+// body as typed binary. STRS: the three body strings joined with '|', in the
+// request's own encoding (status 101 when the body carries no strings).
+void RegisterTestVerbs(Vs5Server::CommandRegistry& r) {
+    auto add = [&r](const char* verb, Fn fn) { r.Register(verb, std::make_unique<FnCommand>(fn)); };
+    add("WHO", [](RequestContext& c, const uint8_t*, size_t, ResponseBuffer& out) {
+        Vs5Server::BuildTypedTextResponse(out, std::to_string(c.requestId) + " " + c.clientAddress +
+                                                   " " + (c.worker ? "worker" : "none"));
+    });
+    add("ECHO", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BuildTypedBinaryResponse(out, 0, f + 36, static_cast<uint32_t>(n - 36));
+    });
+    add("STRS", [](RequestContext&, const uint8_t* f, size_t n, ResponseBuffer& out) {
+        Vs5Server::BodyStringReader b(f, n);
+        if (!b.hasStrings())
+            return Vs5Server::BuildHeaderOnlyResponse(out, 101);
+        std::string all = Vs5Platform::Utf16ToUtf8(b.first()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.second()) + "|" +
+                          Vs5Platform::Utf16ToUtf8(b.third());
+        if (b.encoding() == 400)
+            Vs5Server::BuildTextResponse(out, 0, all);
+        else
+            Vs5Server::BuildCodePageTextResponse(out, b.codePage(), 0, all);
+    });
+    add("THROW", [](RequestContext&, const uint8_t*, size_t, ResponseBuffer&) {
+        throw std::runtime_error("test command failed");
+    });
+}
+
+class RunningServer {
+public:
+    explicit RunningServer(const std::string& iniText = "[Server]\n") : folder_(iniText) {
+        RegisterTestVerbs(registry_);
+        server_ = std::make_unique<Vs5Server::CAsioVs5Server>(folder_.config(), 0);
+        server_->SetRegistry(&registry_);
+    }
+    ~RunningServer() { Stop(); }
+
+    Vs5Server::CAsioVs5Server& server() { return *server_; }
+    TestModuleFolder& folder() { return folder_; }
+    bool Start() { return server_->Start(stop_); }
+    void Stop() {
+        stop_.Set();
+        server_->Stop();
+    }
+    uint16_t port() const { return server_->boundPort(); }
+    bool Connect(VsClient::Connection& c) { return c.Connect("127.0.0.1", port(), 10000); }
+    std::string requestLog() { return folder_.requestLog(); }
+    bool Refuses(VsClient::Connection& c) { return Connect(c) && c.WaitForClose(10000); }
+
+private:
+    TestModuleFolder folder_;
+    Vs5Server::CommandRegistry registry_;
+    Vs5Platform::ManualResetEvent stop_;
+    std::unique_ptr<Vs5Server::CAsioVs5Server> server_;
+};
+
+// An unknown verb is answered with status 100 and no payload.
+bool IsUnknownAnswer(const Response& r) {
+    return r.status == 100 && r.payload.empty();
+}
+
+bool Ask(VsClient::Connection& c, const char* verb, Response& r,
+         const std::vector<uint8_t>& body = {}) {
+    return c.Request(VsClient::BuildRequestFrame(verb, 400, body), r);
+}
+
+bool Contains(const std::string& text, const std::string& s) {
+    return text.find(s) != text.npos;
+}
+
+std::string TypedText(const Response& r) {
+    return r.payload.size() < 2
+               ? ""
+               : VsClient::DecodeUtf16z(r.payload.data() + 2, r.payload.size() - 2);
+}
+
+// Polls `condition` for up to ten seconds.
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(25)))
+        if (condition())
+            return true;
+    return false;
+}
 
 // The sum of the numbers in the "# N more connections were rejected." lines.
 unsigned HeldBack(const std::string& log) {
@@ -27,6 +138,36 @@ unsigned HeldBack(const std::string& log) {
         total += static_cast<unsigned>(strtoul(log.c_str() + log.rfind("# ", at) + 2, nullptr, 10));
     return total;
 }
+
+struct CountingCache : Vs5Util::CacheMaintenance {
+    void Invalidate() override { ++invalidations; }
+    void ReportStatistics() override { ++reports; }
+    Vs5Util::DanglingFileQueue* danglingFiles() override { return &queue; }
+    std::atomic<int> invalidations{0}, reports{0};
+    Vs5Util::DanglingFileQueue queue;
+};
+
+std::string Touch(const std::string& path) {
+    return vstest::WriteFile(path, "x"), path;
+}
+
+// Gives the I/O threads a stand-in worker, except the threads whose turn
+// (counted from 0 in start order) is in `failing`.
+class TestEnvironment : public Vs5Server::IoThreadEnvironment {
+public:
+    explicit TestEnvironment(std::vector<bool> failing) : failing_(std::move(failing)) {}
+    bool StartThread(Vs5Server::CTlsContainer& tls) override {
+        if (failing_[started++])
+            return false;
+        tls.worker = reinterpret_cast<Vs5Worker::CWorkerProcess*>(&failing_);  // only its address
+        return true;
+    }
+    void StopThread(Vs5Server::CTlsContainer& tls) override { stopped += tls.worker != nullptr; }
+    std::atomic<size_t> started{0}, stopped{0};
+
+private:
+    std::vector<bool> failing_;
+};
 
 }  // namespace
 
@@ -208,8 +349,7 @@ TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
         }
     }
     EXPECT_TRUE(WaitFor([&] { return HeldBack(s.requestLog()) == 7; })) << HeldBack(s.requestLog());
-    EXPECT_EQ(vstest::CountOf(s.requestLog(), "# The connection from 127.0.0.1 was rejected.\r\n"),
-              20u);
+    EXPECT_EQ(CountOf(s.requestLog(), "# The connection from 127.0.0.1 was rejected.\r\n"), 20u);
 }
 
 TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
@@ -228,28 +368,6 @@ TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
     EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
     EXPECT_FALSE(Contains(listing, "socket:")) << listing;
 }
-
-namespace {
-
-// Gives the I/O threads a stand-in worker, except the threads whose turn
-// (counted from 0 in start order) is in `failing`.
-class TestEnvironment : public Vs5Server::IoThreadEnvironment {
-public:
-    explicit TestEnvironment(std::vector<bool> failing) : failing_(std::move(failing)) {}
-    bool StartThread(Vs5Server::CTlsContainer& tls) override {
-        if (failing_[started++])
-            return false;
-        tls.worker = reinterpret_cast<Vs5Worker::CWorkerProcess*>(&failing_);  // only its address
-        return true;
-    }
-    void StopThread(Vs5Server::CTlsContainer& tls) override { stopped += tls.worker != nullptr; }
-    std::atomic<size_t> started{0}, stopped{0};
-
-private:
-    std::vector<bool> failing_;
-};
-
-}  // namespace
 
 TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
     RunningServer s;
@@ -289,4 +407,46 @@ TEST(IoThreadCount, ProcessorsCappedByTheSetting) {
          {std::tuple{16, 0, 6}, {4, 10, 4}, {16, 2, 2}, {2, -1, 2}, {0, 0, 1}})
         EXPECT_EQ(Vs5Server::IoThreadCount(processors, setting), expected)
             << processors << " " << setting;
+}
+
+TEST(Housekeeping, QueuedFilesAreDeletedAndFailuresRetriedWithinAPass) {
+    TestModuleFolder folder("[Server]\n");
+    CountingCache cache;
+    std::string base = folder.path() + "/TempFiles/";
+    // A folder cannot be unlinked: it fails with an error other than "missing".
+    std::string stuck = base + "stuck";
+    mkdir(stuck.c_str(), 0700);
+    for (std::string path : {Touch(base + "a.jpg"), base + "missing.jpg", base + "no/c.jpg", stuck,
+                             Touch(base + "b.jpg")})
+        cache.queue.Push(path);
+    EXPECT_EQ(Vs5Server::RemoveQueuedFiles(cache.queue, folder.config(), 0), 2);
+    EXPECT_FALSE(vstest::Exists(base + "a.jpg") || vstest::Exists(base + "b.jpg"));
+    EXPECT_EQ(cache.queue.Snapshot(), (std::vector<std::string>{stuck}));
+    // The failing path is tried again within the same pass, up to the limit.
+    EXPECT_EQ(CountOf(folder.systemLog(), stuck + " was not deleted(21).\r\n"),
+              size_t(Vs5Server::kFilesPerPass - 4));
+}
+
+TEST(Housekeeping, MinuteStepsRunOnTheirMultiples) {
+    // KeepLogDay 0: every log file at least a second old goes on the 1440th tick.
+    TestModuleFolder folder("[Server]\nKeepLogDay=0\n");
+    std::string logs = folder.config().logFolder() + "/";
+    Touch(logs + "old.log");
+    Touch(logs + "notes.txt");
+    CountingCache cache;
+    Vs5Platform::ManualResetEvent stop, quit;
+    std::thread t(Vs5Server::MaintenanceThread, Vs5Server::StopEvents{stop, quit},
+                  std::ref(folder.config()), &cache, Vs5Server::HousekeepingTimings{.minuteMs = 1},
+                  nullptr);
+    EXPECT_TRUE(WaitFor([&] { return !vstest::Exists(logs + "old.log"); }));
+    quit.Set();
+    t.join();
+    // 1440 ticks, and a few more before the quit was seen.
+    EXPECT_GE(cache.invalidations.load(), 288);
+    EXPECT_LT(cache.invalidations.load(), 2 * 288);  // every 5th tick, not every tick
+    EXPECT_EQ(cache.reports.load(), cache.invalidations.load() / 12);
+    EXPECT_TRUE(vstest::Exists(logs + "notes.txt"));
+    // Today's open logs are as old, but stay.
+    EXPECT_TRUE(vstest::Exists(folder.config().requestLog().CurrentPath()));
+    EXPECT_EQ(CountOf(folder.systemLog(), "Old log files have been removed\r\n"), 1u);
 }
