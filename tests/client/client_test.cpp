@@ -61,14 +61,11 @@ const auto Text = [](const std::string& text) { return Answer(0, Cat({U16(1), U1
 // A listening socket on a free loopback port.
 int Listen(int backlog, uint16_t& port) {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof(addr);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&addr), size) != 0 ||
-        listen(listener, backlog) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
-        ADD_FAILURE() << "no loopback listener";
+    EXPECT_TRUE(bind(listener, reinterpret_cast<sockaddr*>(&addr), size) == 0 &&
+                listen(listener, backlog) == 0 &&
+                getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &size) == 0);
     port = ntohs(addr.sin_port);
     return listener;
 }

@@ -49,19 +49,13 @@ uint64_t MemoryKb(pid_t pid, const std::string& field) {
     return at == std::string::npos ? 0 : std::strtoull(&text[at + field.size() + 2], nullptr, 10);
 }
 
-// Open descriptors; `sockets` counts the sockets, `list` names them all.
-int Descriptors(pid_t pid, int* sockets = nullptr, std::string* list = nullptr) {
+// What the open descriptors refer to ("socket:[...]" for a socket).
+std::vector<std::string> Descriptors(pid_t pid) {
+    std::vector<std::string> out;
     std::error_code ec;
-    int count = 0;
-    for (const auto& e : fs::directory_iterator("/proc/" + to_string(pid) + "/fd", ec)) {
-        const std::string target = fs::read_symlink(e.path(), ec).string();
-        ++count;
-        if (sockets != nullptr && target.rfind("socket:", 0) == 0)
-            ++*sockets;
-        if (list != nullptr)
-            *list += "\n    " + target;
-    }
-    return count;
+    for (const auto& e : fs::directory_iterator("/proc/" + to_string(pid) + "/fd", ec))
+        out.push_back(fs::read_symlink(e.path(), ec).string());
+    return out;
 }
 
 std::vector<pid_t> WorkersOf(pid_t server) {
@@ -284,11 +278,13 @@ private:
     // Once every worker is connected (a socket each, beside the listener) and
     // the count has held for a second.
     int SettledDescriptors() {
-        int last = -2, same = 0, count = -1, sockets = 0;
+        int last = -2, same = 0, count = -1;
         for (int i = 0; i < 600 && same < 10; ++i, Sleep(100)) {
-            sockets = 0;
-            count = Descriptors(pid(), &sockets);
-            const bool ready = sockets == 1 + static_cast<int>(WorkersOf(pid()).size());
+            const std::vector<std::string> fds = Descriptors(pid());
+            count = static_cast<int>(fds.size());
+            const bool ready = std::count_if(fds.begin(), fds.end(), [](const std::string& f) {
+                                   return f.starts_with("socket:");
+                               }) == 1 + static_cast<long>(WorkersOf(pid()).size());
             same = ready ? (count == last ? same + 1 : 1) : 0;
             last = count;
         }
@@ -298,13 +294,14 @@ private:
     // With no client connected, the server holds what it held after its start;
     // closed connections are noticed by its loop a moment later.
     void CheckDescriptors(const std::string& when, int expected) {
-        int count = -1;
-        for (int i = 0; i < 200 && (count = Descriptors(pid())) != expected; ++i)
+        std::vector<std::string> fds;
+        for (int i = 0; i < 200 && int((fds = Descriptors(pid())).size()) != expected; ++i)
             Sleep(100);
-        std::string list;
-        Descriptors(pid(), nullptr, count == expected ? nullptr : &list);
-        Check("descriptors back to the start count " + when, count == expected,
-              to_string(count) + " for " + to_string(expected) + list);
+        const bool ok = int(fds.size()) == expected;
+        std::string detail = to_string(fds.size()) + " for " + to_string(expected);
+        for (const std::string& f : fds)
+            detail += ok ? "" : "\n    " + f;
+        Check("descriptors back to the start count " + when, ok, detail);
     }
 
     // A kill shortly before a restart or the end may not be followed by a

@@ -17,6 +17,7 @@
 
 #include "client/connection.h"
 #include "client/verb_requests.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace Soak {
@@ -109,9 +110,7 @@ inline bool MakeImages(const std::string& folder, ImageSet& set) {
           "logo: -resize 900x675! -type TrueColor logo-900.bmp"}) {
         const std::string arguments = made, name = arguments.substr(arguments.rfind(' ') + 1);
         const std::string path = folder + "/" + name;
-        const std::string command =
-            "convert " + arguments.substr(0, arguments.rfind(' ') + 1) + path + " >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0)
+        if (!vstest::Shell("convert " + arguments.substr(0, arguments.rfind(' ') + 1) + path))
             return false;
         const std::string bytes = vstest::ReadFile(path);
         set.photos.push_back({path, Bytes(bytes.begin(), bytes.end())});
