@@ -7,14 +7,7 @@ namespace {
 constexpr char kBom[] = "\xEF\xBB\xBF";
 }
 
-class CacheIndexTest : public CacheFixture {
-protected:
-    void Restart() {
-        cache_.reset();
-        AdvanceSeconds(60);
-        cache_ = MakeCache();
-    }
-};
+class CacheIndexTest : public CacheFixture {};
 
 TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueueAcrossARestart) {
     const std::string pathB = AddEntry("222:b", 4096), pathA = AddEntry("111:a", 70000);
@@ -50,7 +43,9 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueueAcrossARestart) {
     EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
 
     MakeFile(CachePath("cache0001/notes.txt"), 3);  // not a result: left alone
-    Restart();
+    cache_.reset();                                 // a restart a minute later
+    AdvanceSeconds(60);
+    cache_ = MakeCache();
     ASSERT_EQ(cache_->LoadIndex(cacheFolder()), 1);
     EXPECT_EQ(LogCount("cache index loaded: 3\r\n"), 1U);
     EXPECT_EQ(cache_->TotalBytes(), 74097);

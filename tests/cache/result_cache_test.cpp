@@ -15,31 +15,6 @@ TEST(CacheKeyTest, TimeAndDigestsOfTheUtf16TextInBase64) {
     EXPECT_EQ(FormatCacheKey(UINT64_MAX, "", "", "").size(), kMaxCacheKeyLength);
 }
 
-class MakeKeyTest : public CacheFixture {};
-
-TEST_F(MakeKeyTest, FollowsTheSourceTimeAndBothCommands) {
-    const std::string source = module_ + "/사진.jpg";
-    MakeFile(source, 100);
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(source, 133000000000000000ULL));
-    std::set<std::string> keys;
-    std::string first;
-    for (auto [defaultCommand, command] :
-         {std::pair{"", "thumb=1"}, {"", "thumb=1"}, {"", "thumb=2"}, {"thumb=1", ""}}) {
-        std::string key;
-        ASSERT_TRUE(cache_->MakeKey(source, defaultCommand, command, key));
-        EXPECT_EQ(key.rfind("133000000000000000:", 0), 0U);
-        keys.insert(key);
-        first = first.empty() ? key : first;
-    }
-    EXPECT_EQ(keys.size(), 3U);  // only the first two agree
-    // A rewritten source gets a new key; a missing one leaves the key alone.
-    std::string key = "untouched";
-    EXPECT_FALSE(cache_->MakeKey(module_ + "/missing.jpg", "", "thumb=1", key));
-    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(source, 133000000000000001ULL));
-    ASSERT_TRUE(cache_->MakeKey(source, "", "thumb=1", key));
-    EXPECT_EQ(key, "133000000000000001" + first.substr(18));
-}
-
 class ResultCacheTest : public CacheFixture {
 protected:
     std::string IniText() const override {
@@ -74,6 +49,29 @@ TEST_F(ResultCacheTest, ChoosesTheTargetAndSpreadsResultsOverTheSubFolders) {
     cache_->MakeResultPath("/src/pic.gif", false, path);
     EXPECT_EQ(path, config_->noCacheFolder() + path.substr(path.rfind('/')));
     EXPECT_EQ(path.substr(path.size() - 2), ".g");
+}
+
+TEST_F(ResultCacheTest, KeysFollowTheSourceTimeAndBothCommands) {
+    const std::string source = module_ + "/사진.jpg";
+    MakeFile(source, 100);
+    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(source, 133000000000000000ULL));
+    std::set<std::string> keys;
+    std::string first;
+    for (auto [defaultCommand, command] :
+         {std::pair{"", "thumb=1"}, {"", "thumb=1"}, {"", "thumb=2"}, {"thumb=1", ""}}) {
+        std::string key;
+        ASSERT_TRUE(cache_->MakeKey(source, defaultCommand, command, key));
+        EXPECT_EQ(key.rfind("133000000000000000:", 0), 0U);
+        keys.insert(key);
+        first = first.empty() ? key : first;
+    }
+    EXPECT_EQ(keys.size(), 3U);  // only the first two agree
+    // A rewritten source gets a new key; a missing one leaves the key alone.
+    std::string key = "untouched";
+    EXPECT_FALSE(cache_->MakeKey(module_ + "/missing.jpg", "", "thumb=1", key));
+    ASSERT_TRUE(Vs5Platform::SetLastWriteTime(source, 133000000000000001ULL));
+    ASSERT_TRUE(cache_->MakeKey(source, "", "thumb=1", key));
+    EXPECT_EQ(key, "133000000000000001" + first.substr(18));
 }
 
 class NoSubFolderTest : public CacheFixture {
