@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "soak/soak_traffic.h"
@@ -174,12 +175,11 @@ private:
 
     // The request logs, or the system logs, joined in date order.
     std::string Logs(bool system) const {
-        std::vector<fs::path> files;
+        std::set<fs::path> files;  // sorted: dated names
         std::error_code ec;
         for (const auto& e : fs::directory_iterator(File("LogFiles"), ec))
             if ((e.path().filename().string().rfind("System_", 0) == 0) == system)
-                files.push_back(e.path());
-        std::sort(files.begin(), files.end());
+                files.insert(e.path());
         std::string text;
         for (const fs::path& f : files)
             text += vstest::ReadFile(f.string());
