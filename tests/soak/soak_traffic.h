@@ -182,17 +182,14 @@ private:
     // One request; false (and counted as a failure) when no answer came.
     bool Ask(const std::string& category, const Bytes& frame, Response& r) {
         const auto start = std::chrono::steady_clock::now();
-        if ((c_.connected() || c_.Connect("127.0.0.1", port_, 180000)) && c_.Request(frame, r)) {
-            tally_.Count(
-                category, r.status,
-                std::chrono::duration<float, std::milli>(std::chrono::steady_clock::now() - start)
-                    .count());
-            return true;
-        }
-        tally_.Count(category, kNoAnswer, 0);
-        tally_.Fail(category + ": no answer: " + c_.error());
-        c_.Close();
-        return false;
+        const bool answered =
+            (c_.connected() || c_.Connect("127.0.0.1", port_, 180000)) && c_.Request(frame, r);
+        const std::chrono::duration<float, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        tally_.Count(category, answered ? r.status : kNoAnswer, answered ? took.count() : 0);
+        if (!answered)
+            tally_.Fail(category + ": no answer: " + c_.error()), c_.Close();
+        return answered;
     }
 
     // Success carries an image (JPEG or PNG), or a size: of `width` x `height`
