@@ -45,7 +45,6 @@ struct FakeSystemd {
         std::remove((dir / name).c_str());
         return text;
     }
-    // What the call printed.
     std::string Install(bool silent = false) {
         testing::internal::CaptureStderr();
         InstallService(kServiceName, "desc", silent, manager);

@@ -44,20 +44,12 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::vector<std::string> args = argv;
-        std::vector<char*> cargv;
-        for (std::string& a : args)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        std::vector<std::string> env;
+        // The extra variables go first: of two with one name, a program reads the first.
+        std::vector<std::string> args = argv, env = extraEnv;
         for (char** e = environ; *e; ++e)
             env.emplace_back(*e);
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> cenv;
-        for (std::string& e : env)
-            cenv.push_back(e.data());
-        cenv.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, cargv.data(), cenv.data()) != 0)
+        if (posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
+                        Pointers(env).data()) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(fds[0]);
@@ -101,6 +93,15 @@ public:
     }
 
 private:
+    // The null-terminated array of pointers posix_spawn takes.
+    static std::vector<char*> Pointers(std::vector<std::string>& strings) {
+        std::vector<char*> out;
+        for (std::string& s : strings)
+            out.push_back(s.data());
+        out.push_back(nullptr);
+        return out;
+    }
+
     pid_t pid_ = -1;
     int stdin_ = -1;
     bool exited_ = false;
