@@ -3,9 +3,7 @@
 #include "cache/result_path.h"
 #include "cache_fixture.h"
 
-namespace {
-constexpr char kBom[] = "\xEF\xBB\xBF";
-}
+static constexpr char kBom[] = "\xEF\xBB\xBF";
 
 class CacheIndexTest : public CacheFixture {};
 
