@@ -10,6 +10,7 @@
 #include "platform/file_time.h"
 #include "platform/ini_file.h"
 #include "platform/local_time.h"
+#include "platform/logon.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -62,6 +63,9 @@ TEST(Text, TruncationCaseAndTokens) {
         return tokens.size() < 3;
     });
     EXPECT_EQ(tokens, (std::vector<std::string>{"key", "a;b", "c"}));
+    tokens.clear();  // trailing separators make no empty token
+    ForEachToken("a;;", ";", [&](std::string_view t) { return tokens.emplace_back(t), true; });
+    EXPECT_EQ(tokens, (std::vector<std::string>{"a"}));
 }
 
 TEST(CodePage, ConvertsThroughTheNamedCodePage) {
@@ -177,6 +181,8 @@ TEST(Process, SpawnWaitKillAndFindOnPath) {
     EXPECT_EQ(code, 255);
     EXPECT_EQ(SpawnProcess({dir / "missing"}, "", error), -1);
     EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(SpawnProcess({}, "", error), -1);
+    EXPECT_EQ(error, EINVAL);
 
     // Only regular files this process may run are found; an empty entry is the
     // working folder.
@@ -192,4 +198,28 @@ TEST(Process, SpawnWaitKillAndFindOnPath) {
     EXPECT_EQ(FindOnPath("sh"), "");
     std::filesystem::current_path(cwd);
     setenv("PATH", path.c_str(), 1);
+}
+
+// A thread takes the file-system identity of a token and gives it back; an
+// own-identity scope lends the thread its own identity meanwhile.
+TEST(Logon, ImpersonationSwitchesTheFileSystemIdentityOfTheThread) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may take another identity";
+    vstest::TempDir dir;
+    chmod(dir.path().c_str(), 0777);
+    auto owner = [&](const std::string& name) {
+        vstest::WriteFile(dir / name, "x");
+        struct stat st {};
+        stat((dir / name).c_str(), &st);
+        return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
+    };
+    ASSERT_TRUE(ImpersonateLoggedOnUser({65534, 65533, {65533}}));
+    EXPECT_EQ(owner("a"), "65534:65533");
+    {
+        OwnIdentityScope own;
+        EXPECT_EQ(owner("b"), "0:0");
+    }
+    EXPECT_EQ(owner("c"), "65534:65533");
+    RevertToSelf();
+    EXPECT_EQ(owner("d"), "0:0");
 }
