@@ -122,10 +122,11 @@ TEST_F(GetExecTest, GetInCodePagesWithoutCacheAndRacingRequests) {
     MakePhoto(s);
     std::string utf8Photo = s.path() + "/photos/r\xC3\xB6se.jpg";
     std::filesystem::copy_file(photo, utf8Photo);
-    std::string a =
-        PathOf(s.Ask(VsClient::BuildGetFrame(utf8Photo, "cmd=thumb&w=40", 401, 65001)), 65001);
-    std::string b =
-        PathOf(s.Ask(VsClient::BuildGetFrame(utf8Photo, "cmd=thumb&w=40", 401, 65001)), 65001);
+    auto ask = [&] {
+        return PathOf(s.Ask(VsClient::BuildGetFrame(utf8Photo, "cmd=thumb&w=40", 401, 65001)),
+                      65001);
+    };
+    const std::string a = ask(), b = ask();
     EXPECT_EQ(a.rfind(s.path() + "/Cache/nocache/", 0), 0u) << a;
     EXPECT_NE(a, b);  // no cache: every request makes its own file
     EXPECT_EQ(ImageSize(a), "40x30");
