@@ -116,7 +116,7 @@ TEST_F(GetExecTest, GetRefusesWhatItCannotRun) {
                          "x.jpg  12:00:00 # Service stopped successfully.,cmd=thumb&w=1 ,0,"));
 }
 
-TEST_F(GetExecTest, GetInCodePagesWithoutCacheAndRacingRequests) {
+TEST_F(GetExecTest, GetInCodePagesWithoutCache) {
     CommandServer s("[Server]\nUseCache=false\n", 2);
     ASSERT_TRUE(s.Start());
     MakePhoto(s);
