@@ -1,6 +1,7 @@
 // Web page capture through EXEC2: a local page rendered by the real
 // wkhtmltoimage, and stand-in tools (shell scripts in the folder named by
-// WkHtmlPath) that record their arguments, fail, or never end.
+// WkHtmlPath) that record their arguments, fail, or never end. The tool found
+// on PATH is covered by the EXEC web-page case in get_exec_test.cpp.
 #include <gtest/gtest.h>
 #include <semaphore.h>
 #include <unistd.h>
@@ -14,45 +15,11 @@
 #include "commands/web_capture.h"
 #include "platform/process.h"
 #include "support/temp_dir.h"
-#include "support/text_count.h"
 
 namespace CommandTest {
 namespace {
 
 using VsClient::Utf16z;
-
-TEST(WebCapture, RendersLocalPageAtRequestedSize) {
-    if (Vs5Platform::FindOnPath("wkhtmltoimage").empty())
-        GTEST_SKIP() << "wkhtmltoimage is not installed";
-    vstest::TempDir dir;
-    // A blue 300 x 200 block on a red page.
-    const std::string page = dir / "page.html";
-    vstest::WriteFile(page,
-                      "<html><body style=\"margin:0;background:#f00\">"
-                      "<div style=\"width:300px;height:200px;background:#00f\"></div>"
-                      "</body></html>");
-    CommandServer server;  // no WkHtmlPath: the tool is found on PATH
-    ASSERT_TRUE(server.Start());
-    Exec2Session session(server);
-    ASSERT_TRUE(session.connected());
-
-    const struct {
-        std::string options;
-        std::string expected;
-    } cases[] = {
-        {"width=320&height=240", "size 320x240"},
-        {"rwait=10&width=400&height=100", "size 400x100"},
-    };
-    const std::string url = "file://" + page;
-    for (const auto& c : cases) {
-        ASSERT_EQ(session.Ask(Exec2Kind::kCapture, Utf16z(url), c.options, "page"), c.expected)
-            << c.options;
-        EXPECT_EQ(session.PixelOf("page", 10, 10), 0xFF0000FFu) << c.options;
-        EXPECT_EQ(session.PixelOf("page", 310, 10), 0xFFFF0000u) << c.options;
-    }
-    EXPECT_EQ(PngFilesIn(server.config().tempFolder()), 0);
-    EXPECT_EQ(vstest::CountOf(server.folder().requestLog(), ",0," + url + ",capture,0,"), 2u);
-}
 
 // The thread's three semaphores exist, non-signalled, while the object lives.
 TEST(WebCapture, SyncSemaphoresLiveWithTheirObject) {
@@ -108,45 +75,64 @@ std::string LogMessage(const std::string& log, const std::string& fields) {
     return rest.substr(rest.find(',') + 1);
 }
 
-TEST(WebCapture, StandInToolsFailTimeOutOrAreNotRun) {
-    vstest::TempDir dir;
+// One server for every case: the tool is found in WkHtmlPath at each request,
+// so each case puts its own there (or none).
+TEST(WebCapture, RealAndStandInToolsRenderFailTimeOutOrAreNotRun) {
+    vstest::TempDir dir, tools;
     const std::string rose = dir / "rose.png";
     ASSERT_TRUE(Shell("convert rose: " + Quoted(rose)));
+    CommandServer server("[Server]\nWkHtmlPath=" + tools.path() + "\nWebCaptureTimeout=1\n");
+    ASSERT_TRUE(server.Start());
+    Exec2Session session(server);
+    ASSERT_TRUE(session.connected());
+    auto logMessage = [&](int code, const std::string& url) {
+        return LogMessage(server.folder().requestLog(),
+                          "127.0.0.1," + std::to_string(code) + "," + url + ",capture,0,");
+    };
+
+    // The real tool renders a blue 300 x 200 block on a red page at the asked size.
+    if (const std::string real = Vs5Platform::FindOnPath("wkhtmltoimage"); !real.empty()) {
+        const std::string page = dir / "page.html", url = "file://" + page;
+        vstest::WriteFile(page,
+                          "<html><body style=\"margin:0;background:#f00\">"
+                          "<div style=\"width:300px;height:200px;background:#00f\"></div>"
+                          "</body></html>");
+        std::filesystem::create_symlink(real, tools / "wkhtmltoimage");
+        EXPECT_EQ(
+            session.Ask(Exec2Kind::kCapture, Utf16z(url), "rwait=10&width=320&height=240", "page"),
+            "size 320x240");
+        EXPECT_EQ(session.PixelOf("page", 10, 10), 0xFF0000FFu);
+        EXPECT_EQ(session.PixelOf("page", 310, 10), 0xFFFF0000u);
+        EXPECT_EQ(logMessage(0, url), "");
+    }
+
     const std::string copy = "cp " + Quoted(rose) + " \"$last\"", other = "http://example.invalid/";
+    auto quiet = [](const std::string& url) { return "--quiet|" + url + "|"; };
     const StandIn cases[] = {
         {"arguments as a vector", copy, "file:///a \"b\" c.html", "height=90&rwait=500&width=800",
          "size 70x46", 0, "",
          "--quiet|--javascript-delay|500|--disable-smart-width|--width|800|--height|90|"
          "file:///a \"b\" c.html|"},
-        {"no options", copy, other, "", "size 70x46", 0, "", "--quiet|" + other + "|"},
-        {"a tool that fails", "exit 1", other, "", "status 107", 107, "Capture error: \"1\"",
-         "--quiet|" + other + "|"},
-        {"a tool that never ends", "exec sleep 60", other, "", "status 107", 107, "Capture timeout",
-         "--quiet|" + other + "|"},
+        {"no options", copy, other, "", "size 70x46", 0, "", quiet(other)},
+        {"a tool that fails", "exit 1", other + "f", "", "status 107", 107, "Capture error: \"1\"",
+         quiet(other + "f")},
+        {"a tool that never ends", "exec sleep 60", other + "t", "", "status 107", 107,
+         "Capture timeout", quiet(other + "t")},
         {"an address read as an option", "exit 0", "--version", "", "status 107", 107,
          "Capture error: \"--version\"", ""},
-        {"no tool", "", other, "", "status 107", 107, "App run error: 2", ""},
+        {"no tool", "", other + "n", "", "status 107", 107, "App run error: 2", ""},
     };
+    const std::string png = server.config().tempFolder() + "/";
     for (const StandIn& c : cases) {
         SCOPED_TRACE(c.what);
-        vstest::TempDir tools;
+        std::filesystem::remove(tools / "wkhtmltoimage");
+        std::filesystem::remove(tools / "args");
         if (!c.toolBody.empty())
             WriteStandIn(tools.path(), c.toolBody);
-        CommandServer server("[Server]\nWkHtmlPath=" + tools.path() + "\nWebCaptureTimeout=1\n");
-        ASSERT_TRUE(server.Start());
-        Exec2Session session(server);
-        ASSERT_TRUE(session.connected());
-
         EXPECT_EQ(session.Ask(Exec2Kind::kCapture, Utf16z(c.url), c.options, "page"), c.expected);
-        const std::string log = server.folder().requestLog();
-        EXPECT_EQ(
-            LogMessage(log, "127.0.0.1," + std::to_string(c.logCode) + "," + c.url + ",capture,0,"),
-            c.logMessage)
-            << log;
-        EXPECT_EQ(PngFilesIn(server.config().tempFolder()), 0);
+        EXPECT_EQ(logMessage(c.logCode, c.url), c.logMessage);
         // The PNG path comes last, in the temporary folder.
         const std::string args = vstest::ReadFile(tools / "args");
-        const std::string png = server.config().tempFolder() + "/";
         if (c.args.empty()) {
             EXPECT_EQ(args, "");
             continue;
@@ -156,6 +142,7 @@ TEST(WebCapture, StandInToolsFailTimeOutOrAreNotRun) {
         EXPECT_EQ(args.substr(c.args.size(), png.size()), png);
         EXPECT_EQ(args.substr(args.size() - 5), ".png|");
     }
+    EXPECT_EQ(PngFilesIn(server.config().tempFolder()), 0);
 }
 
 }  // namespace

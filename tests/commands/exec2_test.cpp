@@ -20,10 +20,11 @@ using VsClient::Utf16z;
 struct Exec2Test : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(Shell("convert rose: " + Quoted(rose)));  // 70 x 46
+        ASSERT_TRUE(Shell("head -c 1200 " + Quoted(rose) + " > " + Quoted(cut)));
         ASSERT_TRUE(started && session.connected());
     }
     vstest::TempDir dir;
-    const std::string rose = dir / "rose.jpg";
+    const std::string rose = dir / "rose.jpg", cut = dir / "cut.jpg";
     CommandServer server;
     const bool started = server.Start();
     Exec2Session session{server};
@@ -49,6 +50,8 @@ TEST_F(Exec2Test, NamedImagesLoadRunScriptsAndEncode) {
         {Exec2Kind::kScript, {}, "cmd=resize&w=10", "Pic", "size 10x6"},
         {Exec2Kind::kLoadBytes, Bytes("not an image"), "", "junk", "status 213"},
         {Exec2Kind::kLoadFile, Utf16z(dir / "missing.jpg"), "", "junk", "status 210"},
+        // A JPEG cut short is decoded at load, and fails there, not at its first step.
+        {Exec2Kind::kLoadFile, Utf16z(cut), "", "junk", "status 201"},
     };
     for (const auto& s : steps)
         EXPECT_EQ(session.Ask(s.kind, s.data, s.textA, s.name), s.expected)

@@ -32,14 +32,13 @@ TEST(ImpersonatedVerbs, FilesAreReadAndWrittenAsTheConfiguredAccount) {
         std::filesystem::create_directories(s.path() + sub);
         chmod((s.path() + sub).c_str(), 0777);
     }
-    const std::string rootOnly = s.path() + "/secure/root.jpg";
-    const std::string wrongPassword = s.path() + "/wrong/root.jpg";
+    const std::string rootOnly = s.path() + "/secure/root.jpg",
+                      wrongPassword = s.path() + "/wrong/root.jpg";
     ASSERT_TRUE(Shell("convert rose: " + Quoted(rootOnly) + " && cp " + Quoted(rootOnly) + " " +
                       Quoted(wrongPassword)));
     chmod(rootOnly.c_str(), 0600);
     chmod(wrongPassword.c_str(), 0600);
-    const std::string written = s.path() + "/secure/out.jpg";
-    const std::string written2 = s.path() + "/secure/out2.png";
+    const std::string written = s.path() + "/secure/out.jpg", written2 = s.path() + "/secure/o.png";
 
     // The account cannot read root's 0600 file, whichever verb asks.
     EXPECT_NE(s.Ask(VsClient::BuildGetFrame(rootOnly, "cmd=thumb&w=10")).status, 0u);

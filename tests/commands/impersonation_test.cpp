@@ -94,9 +94,13 @@ protected:
 
 }  // namespace
 
-TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
+// Entry 10 carries a wrong password: were it used, a logon error would be
+// logged. Key numbers order the entries as numbers (2 before 10).
+TEST_F(Impersonation, SwitchesTheThreadOnlyAndTheLowestMatchingEntryWins) {
     REQUIRE_ACCOUNT();
-    TestModuleFolder folder(ImpersonationIni({Entry(0, "drop")}));
+    TestModuleFolder folder(
+        ImpersonationIni({Entry(0, "drop"), Entry(10, "albums/private", "wrong"),
+                          Entry(2, "albums"), Entry(5, "shared")}));
     std::string groupsBefore = ThreadStatus("Groups");
     ASSERT_TRUE(CanOpen(secret_));
     // A thread started beforehand: one created while impersonating would
@@ -147,6 +151,21 @@ TEST_F(Impersonation, SwitchesTheFileIdentityOfTheCallingThreadOnly) {
     EXPECT_TRUE(CanOpen(secret_));
     EXPECT_EQ(FsUid(), 0u);
     EXPECT_EQ(ThreadStatus("Groups"), groupsBefore);
+
+    const std::pair<std::string, bool> cases[] = {
+        {"/srv/Albums/a.jpg", true},
+        {"/srv/shared/b.jpg", true},
+        {"/srv/albums/Private/c.jpg", true},
+        {"/srv/other/d.jpg", false},
+    };
+    for (const auto& [path, impersonates] : cases) {
+        CImpersonation scope;
+        std::string user = "stale", password = "stale";
+        EXPECT_EQ(scope.Impersonate(folder.config(), path, &user, &password), impersonates) << path;
+        EXPECT_EQ(user + password, impersonates ? account_.name + account_.password : "") << path;
+        EXPECT_EQ(FsUid(), impersonates ? account_.uid : 0u) << path;
+    }
+    // One account, one token.
     EXPECT_EQ(LogonTokenCache::Instance().size(), 1u);
     EXPECT_EQ(CountOf(folder.requestLog(), "error"), 0u);
 }
@@ -181,33 +200,4 @@ TEST_F(Impersonation, FailedLogonsAreLoggedOnEveryRequestAndTheThreadStaysItself
         EXPECT_EQ(lines, 2) << log;
         EXPECT_EQ(LogonTokenCache::Instance().size(), 0u);
     }
-}
-
-TEST_F(Impersonation, LowestMatchingEntryWinsAndAccountsShareOneToken) {
-    REQUIRE_ACCOUNT();
-    // Entry 10 carries a wrong password: were it used, a logon error would be
-    // logged. Key numbers order the entries as numbers (2 before 10).
-    TestModuleFolder folder(ImpersonationIni(
-        {Entry(10, "albums/private", "not-the-password"), Entry(2, "albums"), Entry(5, "shared")}));
-    struct Case {
-        std::string path;
-        bool impersonates;
-    };
-    const Case cases[] = {
-        {"/srv/Albums/a.jpg", true},
-        {"/srv/shared/b.jpg", true},
-        {"/srv/albums/Private/c.jpg", true},
-        {"/srv/other/d.jpg", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        CImpersonation scope;
-        std::string user = "stale", password = "stale";
-        EXPECT_EQ(scope.Impersonate(folder.config(), c.path, &user, &password), c.impersonates);
-        EXPECT_EQ(user, c.impersonates ? account_.name : "");
-        EXPECT_EQ(password, c.impersonates ? account_.password : "");
-        EXPECT_EQ(FsUid(), c.impersonates ? account_.uid : 0u);
-    }
-    EXPECT_EQ(LogonTokenCache::Instance().size(), 1u);
-    EXPECT_EQ(CountOf(folder.requestLog(), "error"), 0u);
 }

@@ -59,6 +59,9 @@ TEST(Metrics, CountersMoveWithRequestsAndHealthFollowsTheWorkers) {
 
     const std::string before = Http(port, "/metrics");
     ASSERT_NE(before.find("HTTP/1.1 200"), std::string::npos) << before;
+    // Each scrape is answered once and the connection closed (Http reads to the
+    // end), which an HTTP/1.1 client is told so it does not wait to reuse it.
+    EXPECT_NE(before.find("\r\nConnection: close\r\n"), std::string::npos) << before;
     const std::string ok = "vistrel_requests_total{verb=\"GET\",code=\"0\"}";
     const std::string missing = "vistrel_requests_total{verb=\"GET\",code=\"102\"}";
     const double okBefore = std::max(0.0, Sample(before, ok));

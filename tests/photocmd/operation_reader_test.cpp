@@ -72,7 +72,7 @@ TEST_F(OperationReaderTest, ResizeThumbAndScale) {
     EXPECT_EQ((std::array{r.width, r.height, r.itpMode}), (std::array{10, 30, 7}));
     EXPECT_TRUE(r.noEnlarge);
     EXPECT_EQ(As<ResizeOp>("cmd=thumb&fit=true&w=200").width, 200);  // fit needs both sides
-    EXPECT_EQ(As<FitOp>("cmd=thumb&fit=true&w=50&h=60").height, 60);
+    EXPECT_EQ(As<FitOp>("cmd=thumb&fit=true&w=1&h=60").height, 60);  // 1 is a side
     // A positive scale replaces the asked size, from the current width.
     r = As<ResizeOp>("cmd=resize&scale=50&w=10&h=10");
     EXPECT_EQ((std::array{r.width, r.height, r.itpMode}), (std::array{500, 0, 2}));
@@ -92,6 +92,7 @@ TEST_F(OperationReaderTest, CropCentresAndCountsNegativeSizesFromTheEdge) {
     EXPECT_EQ(Crop("cmd=crop&x=10&w=100&h=100"), (std::array{150, 100, 100, 100}));
     EXPECT_EQ(Crop("cmd=crop&y=10&w=100&h=100"), (std::array{150, 100, 100, 100}));
     EXPECT_EQ(Crop("cmd=crop&w=500&h=100"), (std::array{-50, 100, 500, 100}));
+    EXPECT_EQ(Crop("cmd=crop&x=0&y=0&w=1&h=1"), (std::array{0, 0, 1, 1}));
     // x is clamped to -1, which centres; the width to -2048 before it counts back.
     EXPECT_EQ(Crop("cmd=crop&x=-9&y=9999&w=-9999"), (std::array{1224, 150, -2872, 150}));
     EXPECT_EQ(As<CropOp>("cmd=crop&w=5&bgcolor=ff0000").bgColor, 0xFFFF0000u);
@@ -144,10 +145,10 @@ TEST_F(OperationReaderTest, TextReadsStyleRectangleAndDecodedText) {
     EXPECT_EQ(t.fontSize, 1000.0f);
     EXPECT_TRUE(t.vertical && !t.wrap && !t.rightToLeft);
     EXPECT_EQ(As<TextOp>("cmd=text").fontSize, 12.0f);
-    // The verification-code text always decodes as UTF-8.
-    CaptchaOp c = As<CaptchaOp>("cmd=__captcha&text=%C3%A9&fontsize=1&flag=7&leftmargin=-3",
-                                Runner::InProcess);
-    EXPECT_EQ(c.text, "\xC3\xA9");
+    // The verification-code text and font always decode as UTF-8.
+    CaptchaOp c = As<CaptchaOp>(
+        "cmd=__captcha&text=%C3%A9&font=%C3%A9&fontsize=1&flag=7&leftmargin=-3", Runner::InProcess);
+    EXPECT_EQ(c.text + c.font, "\xC3\xA9\xC3\xA9");
     EXPECT_EQ(c.fontSize, 2.0f);
     EXPECT_EQ((std::array{c.flag, c.leftMargin}), (std::array{7, -3}));
 }

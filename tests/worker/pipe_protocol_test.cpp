@@ -1,8 +1,7 @@
-// The byte layouts of the worker messages: every operation value survives
-// encoding and decoding, and the fields sit at the offsets the worker reads.
+// The byte layouts of the worker messages where the real worker's round trips
+// (worker_test.cpp) cannot see them: field offsets, cut texts, values whose
+// pixels cannot be compared, and unknown opcodes.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "worker/pipe_protocol.h"
 
@@ -23,58 +22,28 @@ std::string Wide(const std::vector<uint8_t>& b, size_t at) {
     return out;
 }
 
-bool SameOperation(const Operation& a, const Operation& b) {
-    // Encoding both and comparing the bytes compares every field.
-    auto ea = EncodeOperation(a), eb = EncodeOperation(b);
-    if (ea.size() != eb.size())
-        return false;
-    for (size_t i = 0; i < ea.size(); ++i)
-        if (ea[i].opcode != eb[i].opcode || ea[i].body != eb[i].body)
-            return false;
-    return true;
-}
-
 }  // namespace
 
-TEST(PipeProtocol, EveryOperationKeepsItsFieldsAndBodySize) {
+// The worker round trips compare pixels; these values they cannot compare
+// (random filters, a frame, text flags that draw nothing here) must come back
+// whole, and unknown opcodes must be refused.
+TEST(PipeProtocol, ValuesWithoutComparablePixelsRoundTripAndUnknownOpcodesAreRefused) {
     const TextOp text{"DejaVu Sans", 33.5f, 5, 2,   false, true,       false,
                       "caption",     -4,    9, 300, 40,    0x80FF0102, 3};
-    const MergeOp merge{
-        MergeOp::Source::File, "/srv/images/logo.png", "", 128, 7, 8, "right", "bottom", 2, true};
-    const std::vector<std::pair<Operation, uint32_t>> cases = {
-        {ResizeOp{300, 0, 7, true}, kResize},
-        {FitOp{200, 100, false, 3, 0xFF000000}, kFit},
-        {FrameOp{"/frames", "gold"}, kFrame},
-        {merge, kMerge},
-        {CropOp{-5, 10, 100, -20, 0x00FFFFFF}, kCrop},
-        {AutoCropOp{0xFFFFFFFF, 1, 2, 3, 4}, kAutoCrop},
-        {RotateOp{90, 0xFF00FF00}, kRotate},
-        {text, kText},
-        {AdjustOp{10, -20, 30, -40, 50}, kAdjust},
-        {AdjustRgbOp{-200, 0, 150}, kAdjustRgb},
-        {AutoLevelOp{0.25f, 0.75f}, kAutoLevel},
-        {NegativeOp{}, kNegative},
-        {SepiaOp{}, kSepia},
-        {GrayOp{}, kGray},
-        {BlurOp{2.5f, 7.0f}, kBlur},
-        {SmoothOp{3}, kSmooth},
-        {SharpenOp{5}, kSharpen},
-        {JitterOp{9}, kJitter},
-        {NoiseOp{300}, kNoise},
-        {OilPaintOp{8}, kOilPaint},
-        {LayerNewOp{"top", "/img/a.png", 99, 0x11223344}, kLayerNew},
-        {LayerCopyOp{"top", "copy", 17}, kLayerCopy},
-        {LayerBlendOp{"copy", "background", "multiply", 200}, kLayerBlend},
-    };
-    for (const auto& [op, opcode] : cases) {
+    const Operation cases[] = {FrameOp{"/frames", "gold"}, JitterOp{9}, NoiseOp{300}, text};
+    for (const Operation& op : cases) {
         std::vector<Message> messages = EncodeOperation(op);
-        ASSERT_EQ(messages.size(), 1u) << opcode;
-        EXPECT_EQ(messages[0].opcode, opcode);
+        ASSERT_EQ(messages.size(), 1u);
+        const uint32_t opcode = messages[0].opcode;
         EXPECT_EQ(messages[0].body.size(), BodySize(opcode).value()) << opcode;
         std::optional<Operation> back = DecodeOperation(opcode, messages[0].body.data());
         ASSERT_TRUE(back.has_value()) << opcode;
-        EXPECT_TRUE(SameOperation(op, *back)) << opcode;
+        EXPECT_EQ(EncodeOperation(*back)[0].body, messages[0].body) << opcode;
     }
+    std::vector<uint8_t> body(4096, 0);
+    for (uint32_t opcode : {uint32_t(kLoadFile), uint32_t(kSaveFile), 9999u})
+        EXPECT_FALSE(DecodeOperation(opcode, body.data()).has_value()) << opcode;
+    EXPECT_FALSE(BodySize(9999).has_value());
 }
 
 TEST(PipeProtocol, FieldsSitAtTheirOffsets) {
@@ -116,7 +85,7 @@ TEST(PipeProtocol, FieldsSitAtTheirOffsets) {
     EXPECT_EQ(reply.height, 480u);
 }
 
-TEST(PipeProtocol, TextsAreCutToTheirFieldsAndFlipsSendOneStepPerAxis) {
+TEST(PipeProtocol, TextsAreCutToTheirFieldsAndSomeValuesSendNothing) {
     // A layer name keeps 64 characters, a path that does not fit is refused.
     std::string longName(100, 'n');
     EXPECT_EQ(DecodeHeader(EncodeHeader(kResize, longName).data()).layer, std::string(64, 'n'));
@@ -133,11 +102,8 @@ TEST(PipeProtocol, TextsAreCutToTheirFieldsAndFlipsSendOneStepPerAxis) {
     for (size_t i = 5; i < header.size(); i += 2)
         header[i] = 0;
     EXPECT_EQ(DecodeHeader(header.data()).layer, std::string(64, 'x'));
-
+    // A flip on no axis and the values only the in-process runners know send
+    // nothing (a flip on both axes: the worker's round trips).
     EXPECT_TRUE(EncodeOperation(FlipOp{false, false}).empty());
-    auto both = EncodeOperation(FlipOp{true, true});
-    ASSERT_EQ(both.size(), 2u);
-    EXPECT_EQ(both[0].opcode, kFlipHorizontal);
-    EXPECT_EQ(both[1].opcode, kFlipVertical);
     EXPECT_TRUE(EncodeOperation(CaptchaOp{}).empty());
 }
