@@ -1,4 +1,7 @@
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 
 #include "cache/result_path.h"
 #include "cache_fixture.h"
@@ -41,7 +44,9 @@ TEST_F(CacheIndexTest, SavesAndLoadsEveryEntryAndTheQueueAcrossARestart) {
     EXPECT_EQ(LogCount("cache index saved\r\n"), 1U);
 
     MakeFile(CachePath("cache0001/notes.txt"), 3);  // not a result: left alone
-    cache_.reset();                                 // a restart a minute later
+    ASSERT_TRUE(Vs5Platform::CreateFolder(CachePath("keep")));
+    MakeFile(CachePath("keep/{kept}.jpg"), 3);  // not a result folder: left alone
+    cache_.reset();                             // a restart a minute later
     AdvanceSeconds(60);
     cache_ = MakeCache();
     ASSERT_EQ(cache_->LoadIndex(cacheFolder()), 1);
@@ -104,9 +109,21 @@ TEST_F(CacheIndexTest, AFailedOrInterruptedSaveKeepsThePreviousIndex) {
     EXPECT_FALSE(Exists(CachePath("delindex.dat.tmp")));
     WriteFile(CachePath("index.dat"), old);
 
+    GTEST_FLAG_SET(death_test_style, "fast");
+    // A full disk: the write fails part way, the previous index stays and the
+    // temporary file goes.
+    const auto saveOnAFullDisk = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{8, 8};
+        setrlimit(RLIMIT_FSIZE, &full);
+        alarm(20);
+        _exit(cache_->SaveIndex(cacheFolder()) == 0 ? 7 : 1);
+    };
+    EXPECT_EXIT(saveOnAFullDisk(), ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
+    EXPECT_FALSE(Exists(CachePath("index.dat.tmp")));
     // A process dying before the rename: the forked child shares this folder
     // and dies where a crash would hit.
-    GTEST_FLAG_SET(death_test_style, "fast");
     cache_->SetBeforeRenameHookForTesting([](const std::string&) { _exit(3); });
     EXPECT_EXIT(cache_->SaveIndex(cacheFolder()), ::testing::ExitedWithCode(3), "");
     EXPECT_EQ(ReadFile(CachePath("index.dat")), old);
@@ -132,8 +149,9 @@ TEST_F(CacheIndexTest, ReadsWellFormedLinesUpToTheLimitAndOnlyPathsInsideTheFold
     std::string queue = kBom + (qAt + "\r\n\r\n" + qAt + "q\r\n" + sub + "2.jpg\n");
     // A damaged or planted index must not make the cache hand out, or the
     // file remover delete, files that the cache never made.
-    for (const std::string& path : {victim, CachePath("cache0001/../../victim.txt"),
-                                    std::string("victim.txt"), CachePath(".."), sub + ".."}) {
+    for (const std::string& path :
+         {victim, CachePath("cache0001/../../victim.txt"), std::string("victim.txt"),
+          CachePath(".."), sub + "..", CachePath("")}) {
         index += "k" + std::to_string(index.size()) + "," + path + ",10\r\n";
         queue += path + "\r\n";
     }
@@ -151,7 +169,7 @@ TEST_F(CacheIndexTest, ReadsWellFormedLinesUpToTheLimitAndOnlyPathsInsideTheFold
     EXPECT_EQ(cache_->EntryCount(), 7U);
     EXPECT_EQ(cache_->TotalBytes(), 1 + 77 + 12 + 4294967295LL + 2 + 3);
     EXPECT_EQ(cache_->danglingFiles()->Snapshot(), (std::vector<std::string>{qAt, sub + "2.jpg"}));
-    EXPECT_EQ(LogCount("cache index ignores 11 paths outside the cache folder\r\n"), 1U);
+    EXPECT_EQ(LogCount("cache index ignores 13 paths outside the cache folder\r\n"), 1U);
     EXPECT_EQ(LogCount("lists no entry"), 0U);
     EXPECT_TRUE(Exists(victim));
 }
