@@ -1,20 +1,17 @@
-// Helpers for the image engine's tests: ImageMagick and exiv2 runs that
-// produce test files, file bytes, and pixel access (the shared pixel helpers
-// of support/pixels.h under the names these tests use).
+// Helpers for the image engine's tests: file bytes, pixel access and
+// patterned images (the shared pixel helpers of support/pixels.h under the
+// names these tests use).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "image/base_image.h"
 #include "support/pixels.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
 
 namespace VsTest {
@@ -24,22 +21,16 @@ using vstest::Checksum;
 using vstest::MakeColourful;
 using vstest::MaxDifference;
 using vstest::SamePixels;
+using vstest::Shell;
 using vstest::TempDir;
 
-// Runs a shell command line; true when it exits with 0.
-inline bool Run(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    const std::string text = vstest::ReadFile(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    vstest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // The pixel at (x, y) as an ARGB value, and its channels.
@@ -49,18 +40,10 @@ inline uint32_t At(const Vs4Image::CBaseImage& image, int x, int y) {
 inline void Set(Vs4Image::CBaseImage& image, int x, int y, uint32_t argb) {
     vstest::SetPixel(image, x, y, argb);
 }
-inline int Alpha(Argb c) {
-    return c >> 24;
-}
-inline int Red(Argb c) {
-    return (c >> 16) & 255;
-}
-inline int Green(Argb c) {
-    return (c >> 8) & 255;
-}
-inline int Blue(Argb c) {
-    return c & 255;
-}
+inline constexpr auto Alpha = [](Argb c) { return int(c >> 24); };
+inline constexpr auto Red = [](Argb c) { return int(c >> 16 & 255); };
+inline constexpr auto Green = [](Argb c) { return int(c >> 8 & 255); };
+inline constexpr auto Blue = [](Argb c) { return int(c & 255); };
 inline Argb Pack(int a, int r, int g, int b) {
     return Argb(a) << 24 | Argb(r) << 16 | Argb(g) << 8 | Argb(b);
 }
