@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <filesystem>
+#include <span>
 
 #include "image/frame/frame_template.h"
 #include "image/graphics.h"
@@ -27,7 +27,7 @@ struct Rect {
 
 // A picture of solid rectangles, saved as PNG.
 void SavePicture(const std::string& path, int w, int h, Argb background,
-                 std::initializer_list<Rect> rects) {
+                 std::span<const Rect> rects = {}) {
     CBaseImage image;
     ASSERT_EQ(image.CreateBlank(w, h, background), Ok);
     {
@@ -42,18 +42,12 @@ void SavePicture(const std::string& path, int w, int h, Argb background,
 // and bottom sides and the first row of the left side are black so that
 // tiles can be told apart.
 void SaveBoxPicture(const std::string& path) {
-    SavePicture(path, 90, 90, 0xFFFFFFFF,
-                {{0, 0, 30, 30, kRed},
-                 {30, 0, 30, 30, kGreen},
-                 {30, 0, 1, 30, kBlack},
-                 {60, 0, 30, 30, kBlue},
-                 {0, 30, 30, 30, kYellow},
-                 {0, 30, 30, 1, kBlack},
-                 {60, 30, 30, 30, kCyan},
-                 {0, 60, 30, 30, kMagenta},
-                 {30, 60, 30, 30, kGrey},
-                 {30, 60, 1, 30, kBlack},
-                 {60, 60, 30, 30, kOrange}});
+    const Rect rects[] = {
+        {0, 0, 30, 30, kRed},    {30, 0, 30, 30, kGreen},   {30, 0, 1, 30, kBlack},
+        {60, 0, 30, 30, kBlue},  {0, 30, 30, 30, kYellow},  {0, 30, 30, 1, kBlack},
+        {60, 30, 30, 30, kCyan}, {0, 60, 30, 30, kMagenta}, {30, 60, 30, 30, kGrey},
+        {30, 60, 1, 30, kBlack}, {60, 60, 30, 30, kOrange}};
+    SavePicture(path, 90, 90, 0xFFFFFFFF, rects);
 }
 
 // `repeat` for the left, top and bottom sides; the right-bottom corner is
@@ -87,7 +81,7 @@ struct Probe {
     Argb want;
 };
 
-void ExpectPixels(const CBaseImage& image, std::initializer_list<Probe> probes) {
+void ExpectPixels(const CBaseImage& image, std::span<const Probe> probes) {
     for (const Probe& p : probes)
         EXPECT_EQ(PixelAt(image.view(), p.x, p.y), p.want) << p.x << "," << p.y;
 }
@@ -109,48 +103,37 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
     ASSERT_EQ(photo.height(), 300);
     // Photo x = 100 lands on 20 + 100 * 360 / 400 = 110, y = 75 on 85. The
     // top side's black first column becomes one band 340 / 30 wide.
-    ExpectPixels(photo, {{109, 150, kPhotoA},
-                         {110, 150, kPhotoB},
-                         {150, 84, kPhotoC},
-                         {150, 85, kPhotoB},
-                         {369, 269, kPhotoB},
-                         {5, 5, kRed},
-                         {29, 29, kRed},
-                         {394, 5, kBlue},
-                         {370, 0, kBlue},
-                         {394, 294, kOrange},
-                         {5, 294, kMagenta},
-                         {10, 150, kYellow},
-                         {380, 150, kCyan},
-                         {200, 290, kGrey},
-                         {30, 10, kBlack},
-                         {39, 10, kBlack},
-                         {60, 10, kGreen},
-                         {360, 10, kGreen},
-                         {10, 60, kYellow}});
+    const Probe stretched[] = {
+        {109, 150, kPhotoA}, {110, 150, kPhotoB}, {150, 84, kPhotoC}, {150, 85, kPhotoB},
+        {369, 269, kPhotoB}, {5, 5, kRed},        {29, 29, kRed},     {394, 5, kBlue},
+        {370, 0, kBlue},     {394, 294, kOrange}, {5, 294, kMagenta}, {10, 150, kYellow},
+        {380, 150, kCyan},   {200, 290, kGrey},   {30, 10, kBlack},   {39, 10, kBlack},
+        {60, 10, kGreen},    {360, 10, kGreen},   {10, 60, kYellow}};
+    ExpectPixels(photo, stretched);
 
     MakePhoto(photo);
     ASSERT_EQ(ApplyFrame(photo, dir.path(), "tile"), Ok);
-    for (int x = 30; x < 370; x += 30)
-        ExpectPixels(photo, {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}});
-    for (int y = 30; y < 270; y += 30)
-        ExpectPixels(photo, {{10, y, kBlack}, {10, y + 1, kYellow}});
+    for (int x = 30; x < 370; x += 30) {
+        const Probe bands[] = {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}};
+        ExpectPixels(photo, bands);
+    }
+    for (int y = 30; y < 270; y += 30) {
+        const Probe bands[] = {{10, y, kBlack}, {10, y + 1, kYellow}};
+        ExpectPixels(photo, bands);
+    }
     // The bottom side stops where the (shorter) corner begins: the right side
     // shows beside the corner.
-    ExpectPixels(photo, {{369, 10, kGreen},
-                         {370, 10, kBlue},
-                         {10, 270, kMagenta},
-                         {150, 150, kPhotoB},
-                         {385, 275, kCyan},
-                         {385, 285, kOrange}});
+    const Probe tiled[] = {{369, 10, kGreen},   {370, 10, kBlue},  {10, 270, kMagenta},
+                           {150, 150, kPhotoB}, {385, 275, kCyan}, {385, 285, kOrange}};
+    ExpectPixels(photo, tiled);
 }
 
 // Landscape photos take the horizontal overlay, portrait and square ones the
 // vertical; the photo goes onto the marked corners, scaled.
 TEST(ApplyFrame, OverlayChoosesByShape) {
     vstest::TempDir dir;
-    SavePicture(dir / "h.png", 100, 50, 0x80FF0000, {});
-    SavePicture(dir / "v.png", 50, 100, 0x800000FF, {});
+    SavePicture(dir / "h.png", 100, 50, 0x80FF0000);
+    SavePicture(dir / "v.png", 50, 100, 0x800000FF);
     vstest::WriteFile(dir / "pic.xml", R"(<frame>
   <horizontal src="h.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="40" x4="90" y4="40"/>
   <vertical src="v.png" x1="10" y1="10" x2="40" y2="10" x3="10" y3="90"/>
