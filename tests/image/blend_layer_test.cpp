@@ -78,28 +78,17 @@ Rgb FromHsvD(HsvD c) {
     return table[i];
 }
 using PixelModeD = std::function<Rgb(const Rgb&, const Rgb&)>;
-const std::pair<const char*, PixelModeD> kHsvModes[] = {
-    {"hue",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hl = ToHsvD(l), hb = ToHsvD(b);
-         return hl.s == 0 ? b : FromHsvD({hl.h, hb.s, hb.v});
-     }},
-    {"saturation",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hb = ToHsvD(b);
-         return FromHsvD({hb.h, ToHsvD(l).s, hb.v});
-     }},
-    {"color",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hl = ToHsvD(l);
-         return FromHsvD({hl.h, hl.s, ToHsvD(b).v});
-     }},
-    {"value",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hb = ToHsvD(b);
-         return FromHsvD({hb.h, hb.s, ToHsvD(l).v});
-     }},
-};
+// Each mode takes hue, saturation and value from the base (b) or the layer
+// (l); the hue of a grey layer leaves the base as it is.
+const std::pair<const char*, const char*> kHsvModes[] = {
+    {"hue", "lbb"}, {"saturation", "blb"}, {"color", "llb"}, {"value", "bbl"}};
+Rgb HsvMode(const std::string& pick, const Rgb& b, const Rgb& l) {
+    const HsvD hb = ToHsvD(b), hl = ToHsvD(l);
+    if (pick == "lbb" && hl.s == 0)
+        return b;
+    return FromHsvD(
+        {(pick[0] == 'l' ? hl : hb).h, (pick[1] == 'l' ? hl : hb).s, (pick[2] == 'l' ? hl : hb).v});
+}
 
 // The layer alpha scaled by the opacity covers the base: alpha a1 + ba (1 -
 // a1) rounded, and each colour the base mixed with the mode colour by the
@@ -175,9 +164,10 @@ TEST(BlendLayer, EveryModeMatchesItsFormula) {
             },
             0);
     }
-    for (const auto& [name, f] : kHsvModes) {
+    for (const auto& [name, pick] : kHsvModes) {
         EXPECT_TRUE(IsBlendMode(name));
-        CheckMode(name, f, 1);
+        CheckMode(
+            name, [p = pick](const Rgb& b, const Rgb& l) { return HsvMode(p, b, l); }, 1);
     }
     EXPECT_FALSE(IsBlendMode("Multiply"));
     EXPECT_FALSE(IsBlendMode(""));

@@ -25,14 +25,6 @@ namespace {
 
 const std::string kHangul = "\xED\x95\x9C\xEA\xB8\x80";
 
-TextStyle Style(const std::string& font, float size, int32_t bits = 0) {
-    TextStyle s;
-    s.fontName = font;
-    s.size = size;
-    s.style = bits;
-    return s;
-}
-
 // Draws black text onto a transparent canvas and returns where the ink is.
 InkBox Draw(CBaseImage& image, int w, int h, const TextStyle& style, const std::string& text,
             RectF rect, uint32_t hint = kTextOutlinePath, int minAlpha = 1) {
@@ -46,7 +38,7 @@ InkBox Draw(CBaseImage& image, int w, int h, const TextStyle& style, const std::
 // Hint 0 gives the same anti-aliased pixels on any thread and after other
 // hints; 1 and 2 one-bit glyphs; 4 grey and 5 coloured sub-pixel edges.
 TEST(DrawText, RenderingHints) {
-    const TextStyle style = Style("Arial", 14);
+    const TextStyle style{"Arial", 14};
     const RectF rect{4, 4, 0, 0};
     CBaseImage first, other, again, threaded;
     Draw(first, 120, 40, style, "Quiz 7", rect);
@@ -86,7 +78,7 @@ TEST(DrawText, AlignmentAlongTheLine) {
         {1, false, false, true, 120}, {2, false, false, true, 219},
     };
     for (const Case& c : cases) {
-        TextStyle style = Style("Arial", 12);
+        TextStyle style{"Arial"};
         style.alignment = c.alignment;
         style.rightToLeft = c.rtl;
         style.wrap = c.wrap;
@@ -107,7 +99,7 @@ TEST(DrawText, AlignmentAlongTheLine) {
         }
     }
     // Lines of an unwrapped text are aligned one by one too.
-    TextStyle style = Style("Arial", 12);
+    TextStyle style{"Arial"};
     style.alignment = 2;
     CBaseImage two;
     Draw(two, 300, 60, style, "HH\nHHHHHH", {50, 5, 200, 50});
@@ -123,11 +115,12 @@ TEST(DrawText, AlignmentAlongTheLine) {
 // between two letters.
 TEST(DrawText, UnderlineAndStrikeout) {
     CBaseImage plain, under, struck;
-    const InkBox p = Draw(plain, 100, 50, Style("Arial", 20), "HH", {5, 5, 0, 0}, 0, 128);
+    const InkBox p = Draw(plain, 100, 50, TextStyle{"Arial", 20}, "HH", {5, 5, 0, 0}, 0, 128);
     EXPECT_GT(
-        Draw(under, 100, 50, Style("Arial", 20, kFontUnderline), "HH", {5, 5, 0, 0}, 0, 128).bottom,
+        Draw(under, 100, 50, TextStyle{"Arial", 20, kFontUnderline}, "HH", {5, 5, 0, 0}, 0, 128)
+            .bottom,
         p.bottom);
-    Draw(struck, 100, 50, Style("Arial", 20, kFontStrikeout), "HH", {5, 5, 0, 0});
+    Draw(struck, 100, 50, TextStyle{"Arial", 20, kFontStrikeout}, "HH", {5, 5, 0, 0});
     int gapX = -1;
     for (int x = p.left + 4; x <= p.right && gapX < 0; ++x)
         if (AlphaInk(PixelView{plain.view().pixel(x, 0), 1, 50, plain.view().stride}, 1).empty())
@@ -147,14 +140,14 @@ TEST(DrawText, TheBoldFallbackIsBoldAlone) {
     EXPECT_EQ(boldOnly.style, kFontBold);
     CBaseImage bold, emboldened;
     ASSERT_FALSE(
-        Draw(bold, 100, 40, Style("NanumSquare Bold", 16, kFontBold), kHangul, {2, 2, 0, 0})
+        Draw(bold, 100, 40, TextStyle{"NanumSquare Bold", 16, kFontBold}, kHangul, {2, 2, 0, 0})
             .empty());
-    Draw(emboldened, 100, 40, Style("NanumSquare", 16, kFontBold), kHangul, {2, 2, 0, 0});
+    Draw(emboldened, 100, 40, TextStyle{"NanumSquare", 16, kFontBold}, kHangul, {2, 2, 0, 0});
     EXPECT_TRUE(SamePixels(bold.view(), emboldened.view()));
     for (int32_t style : {0, int32_t{kFontUnderline}, int32_t{kFontStrikeout},
                           kFontItalic | kFontUnderline | kFontStrikeout}) {
         CBaseImage fallback;
-        Draw(fallback, 100, 40, Style("NanumSquare Bold", 16, style), kHangul, {2, 2, 0, 0});
+        Draw(fallback, 100, 40, TextStyle{"NanumSquare Bold", 16, style}, kHangul, {2, 2, 0, 0});
         EXPECT_TRUE(SamePixels(fallback.view(), bold.view())) << "style " << style;
     }
 }
@@ -164,12 +157,12 @@ TEST(DrawText, TheBoldFallbackIsBoldAlone) {
 TEST(DrawText, NonAsciiDrawsGlyphs) {
     for (const std::string& text : {kHangul, std::string("\xC3\x89l\xC3\xA8ve \xC3\xBC\xC3\xB1")})
         for (const char* font : {"Arial", "NanumGothic"}) {
-            EXPECT_EQ(MeasureText(Style(font, 16), text).missingGlyphs, 0) << text << font;
+            EXPECT_EQ(MeasureText(TextStyle{font, 16}, text).missingGlyphs, 0) << text << font;
             CBaseImage image;
-            EXPECT_GT(Draw(image, 200, 50, Style(font, 16), text, {4, 4, 0, 0}, 0, 128).width(),
+            EXPECT_GT(Draw(image, 200, 50, TextStyle{font, 16}, text, {4, 4, 0, 0}, 0, 128).width(),
                       20);
         }
-    EXPECT_GT(MeasureText(Style("Arial", 16), "\xEE\x80\x80").missingGlyphs, 0);
+    EXPECT_GT(MeasureText(TextStyle{"Arial", 16}, "\xEE\x80\x80").missingGlyphs, 0);
 }
 
 // Nothing is drawn without a bitmap, for a size that is not positive or that
@@ -177,13 +170,14 @@ TEST(DrawText, NonAsciiDrawsGlyphs) {
 // empty text or an endless box; broken UTF-8 is drawn, not refused.
 TEST(DrawText, BadInputDrawsNothingAndDoesNotFail) {
     CBaseImage empty, image;
-    DrawText(empty, Style("Arial", 12), "x", RectF{}, 0xFF000000, 0);
+    DrawText(empty, TextStyle{"Arial"}, "x", RectF{}, 0xFF000000, 0);
     for (float size : {0.0f, 2e6f, 1e30f, INFINITY}) {
-        EXPECT_TRUE(Draw(image, 200, 100, Style("Arial", size), "Hello", {0, 0, 200, 100}).empty())
+        EXPECT_TRUE(
+            Draw(image, 200, 100, TextStyle{"Arial", size}, "Hello", {0, 0, 200, 100}).empty())
             << size;
-        EXPECT_EQ(MeasureText(Style("Arial", size), "Hello", 0).width, 0.0f) << size;
+        EXPECT_EQ(MeasureText(TextStyle{"Arial", size}, "Hello", 0).width, 0.0f) << size;
     }
-    EXPECT_TRUE(Draw(image, 50, 30, Style("Arial", 12), "", {}).empty());
-    EXPECT_TRUE(Draw(image, 50, 30, Style("Arial", 12), "x", {0, 0, 1e30f, 10}).empty());
-    EXPECT_FALSE(Draw(image, 50, 30, Style("Arial", 12), "a\xFF\xC3", {2, 2, 0, 0}, 9).empty());
+    EXPECT_TRUE(Draw(image, 50, 30, TextStyle{"Arial"}, "", {}).empty());
+    EXPECT_TRUE(Draw(image, 50, 30, TextStyle{"Arial"}, "x", {0, 0, 1e30f, 10}).empty());
+    EXPECT_FALSE(Draw(image, 50, 30, TextStyle{"Arial"}, "a\xFF\xC3", {2, 2, 0, 0}, 9).empty());
 }

@@ -35,9 +35,11 @@ TEST(Geometry, ResizeSizeRules) {
     for (const Case& c : cases) {
         CBaseImage image;
         ASSERT_EQ(image.CreateBlank(c.w, c.h, 0xFF336699), Ok);
-        EXPECT_EQ(image.Resize(c.toW, c.toH, 7, c.noEnlarge), c.status) << c.w << "x" << c.h;
-        EXPECT_EQ(image.width(), c.wantW) << c.w << "x" << c.h << " to " << c.toW << "x" << c.toH;
-        EXPECT_EQ(image.height(), c.wantH) << c.w << "x" << c.h << " to " << c.toW << "x" << c.toH;
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " to " +
+                     std::to_string(c.toW) + "x" + std::to_string(c.toH));
+        EXPECT_EQ(image.Resize(c.toW, c.toH, 7, c.noEnlarge), c.status);
+        EXPECT_EQ(image.width(), c.wantW);
+        EXPECT_EQ(image.height(), c.wantH);
     }
     CBaseImage empty;
     EXPECT_EQ(empty.Resize(10, 10, 7, false), WrongState);
@@ -140,28 +142,18 @@ TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
     const int W = 40, H = 30;
     CBaseImage original, image;
     MakePattern(original, W, H, true);
-    struct Turn {
-        int angle;
-        bool swap;
-        int (*sx)(int x, int y);
-        int (*sy)(int x, int y);
-    };
-    const Turn turns[] = {
-        {90, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
-        {450, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
-        {180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
-        {-180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
-        {270, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
-        {-90, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
-        {360, false, [](int x, int) { return x; }, [](int, int y) { return y; }},
-    };
-    for (const Turn& t : turns) {
+    for (int angle : {90, 450, 180, -180, 270, -90, 360}) {
+        const int k = (angle / 90 % 4 + 4) % 4;  // quarter turns counter-clockwise
         MakePattern(image, W, H, true);
-        ASSERT_EQ(image.Rotate(t.angle, 0xFFFFFFFF), Ok);
-        ASSERT_EQ(image.width(), t.swap ? H : W) << t.angle;
+        ASSERT_EQ(image.Rotate(angle, 0xFFFFFFFF), Ok);
+        ASSERT_EQ(image.width(), k % 2 ? H : W) << angle;
         MaxError(
-            image, [&](int x, int y) { return At(original, t.sx(x, y), t.sy(x, y)); }, 0,
-            "angle " + std::to_string(t.angle));
+            image,
+            [&](int x, int y) {
+                const int sx[] = {x, W - 1 - y, W - 1 - x, y}, sy[] = {y, x, H - 1 - y, H - 1 - x};
+                return At(original, sx[k], sy[k]);
+            },
+            0, "angle " + std::to_string(angle));
     }
     for (const auto& [h, v] : {std::pair{true, false}, {false, true}, {true, true}}) {
         MakePattern(image, W, H, true);

@@ -11,14 +11,12 @@
 
 namespace vstest {
 
-// Bounding box of the pixels whose alpha is at least `minAlpha` (or, on an
-// opaque canvas, that differ from `background`). Empty when none.
+// Bounding box of the ink, inclusive; empty when there is none.
 struct InkBox {
-    int left = 0, top = 0, right = -1, bottom = -1;  // inclusive
+    int left = 0, top = 0, right = -1, bottom = -1;
     bool empty() const { return right < left; }
     int width() const { return empty() ? 0 : right - left + 1; }
     int height() const { return empty() ? 0 : bottom - top + 1; }
-    double centreX() const { return (left + right + 1) / 2.0; }
 };
 
 inline Vs4Image::Argb PixelAt(const Vs4Image::PixelView& v, int x, int y) {
@@ -26,26 +24,15 @@ inline Vs4Image::Argb PixelAt(const Vs4Image::PixelView& v, int x, int y) {
     return Vs4Image::MakeArgb(p[3], p[2], p[1], p[0]);
 }
 
-template <typename IsInk>
-InkBox FindInk(const Vs4Image::PixelView& v, IsInk isInk) {
-    InkBox box;
-    box.left = v.width;
-    box.top = v.height;
+// The box of the pixels whose alpha is at least `minAlpha`.
+inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
+    InkBox box{v.width, v.height, -1, -1};
     for (int y = 0; y < v.height; ++y)
         for (int x = 0; x < v.width; ++x)
-            if (isInk(PixelAt(v, x, y))) {
-                box.left = std::min(box.left, x);
-                box.right = std::max(box.right, x);
-                box.top = std::min(box.top, y);
-                box.bottom = std::max(box.bottom, y);
-            }
-    if (box.right < 0)
-        return InkBox{};
-    return box;
-}
-
-inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
-    return FindInk(v, [minAlpha](Vs4Image::Argb c) { return int(c >> 24) >= minAlpha; });
+            if (int(PixelAt(v, x, y) >> 24) >= minAlpha)
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                       std::max(box.bottom, y)};
+    return box.right < 0 ? InkBox{} : box;
 }
 
 inline bool SamePixels(const Vs4Image::PixelView& a, const Vs4Image::PixelView& b) {
