@@ -7,8 +7,7 @@
 
 #include "image/frame/frame_template.h"
 #include "image/graphics.h"
-#include "image/ink_probe.h"
-#include "support/temp_dir.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using vstest::PixelAt;

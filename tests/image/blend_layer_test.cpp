@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <functional>
-
 #include "image/blend/blend_layer.h"
 #include "image_test_util.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "image/ink_probe.h"
 #include "image/random.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using vstest::AlphaInk;

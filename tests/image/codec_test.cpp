@@ -2,7 +2,6 @@
 // and layouts real files come in, and the choice of encoder.
 #include <gtest/gtest.h>
 
-#include "image/base_image.h"
 #include "image/codecs/codec.h"
 #include "image/codecs/probe.h"
 #include "image_test_util.h"

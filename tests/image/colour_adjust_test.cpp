@@ -3,11 +3,7 @@
 // 128 and 255.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
 #include <thread>
-#include <vector>
 
 #include "image/colour/adjustments.h"
 #include "image_test_util.h"

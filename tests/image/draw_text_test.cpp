@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <set>
 #include <thread>
 
-#include "image/ink_probe.h"
 #include "image/text/font_family.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using vstest::AlphaInk;

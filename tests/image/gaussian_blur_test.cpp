@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <vector>
-
 #include "image/bitmap.h"
 #include "image/filters/gaussian_blur.h"
 #include "image_test_util.h"

@@ -2,9 +2,6 @@
 // statuses.
 #include <gtest/gtest.h>
 
-#include <array>
-
-#include "image/base_image.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;

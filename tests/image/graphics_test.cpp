@@ -3,9 +3,6 @@
 // pixels.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-#include "image/base_image.h"
 #include "image/graphics.h"
 #include "image/text/draw_text.h"
 #include "image_test_util.h"

@@ -4,7 +4,6 @@
 
 #include <climits>
 
-#include "image/base_image.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;

@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
-#include <string>
 
 #include "image/frame/apply_frame.h"
 #include "image/graphics.h"
-#include "image/ink_probe.h"
 #include "image/random.h"
 #include "image/text/captcha.h"
 #include "image/text/draw_text.h"
-#include "support/pixels.h"
-#include "support/temp_dir.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using vstest::PixelAt;

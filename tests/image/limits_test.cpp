@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <random>
 
-#include "image/base_image.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;

@@ -2,12 +2,8 @@
 // request, never into PNG files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "image/base_image.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;

@@ -5,10 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <vector>
-
-#include "image/base_image.h"
 #include "image/resample.h"
 #include "image_test_util.h"
 
