@@ -27,6 +27,13 @@ TEST(Graphics, FillsCompositeAndSetsReplace) {
     EXPECT_EQ(At(image, 7, 2), 0x40102030u);
     EXPECT_EQ(At(image, 7, 7), 0xFF0000FFu);  // outside the clip
     EXPECT_EQ(At(image, 7, 8), 0xFF00FF00u);
+    // Premultiplying rounds 1 x 127 / 255 to 0: a drawn pixel of alpha 127
+    // and colour 1 arrives black.
+    CBaseImage clear, dot;
+    ASSERT_EQ(clear.CreateBlank(1, 1, 0), Ok);
+    ASSERT_EQ(dot.CreateBlank(1, 1, 0x7F010101), Ok);
+    Graphics(*clear.bitmap()).DrawImage(dot.view(), 0, 0, 1, 1, ImageDrawOptions{});
+    EXPECT_EQ(At(clear, 0, 0), 0x7F000000u);
 }
 
 // A matrix applies to the source pixel as the row vector (r, g, b, a, 1);
