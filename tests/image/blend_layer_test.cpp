@@ -113,27 +113,23 @@ Rgb LayerRgb(int y) {
 
 // `slack`: the hue modes work in single precision and may truncate one lower.
 void CheckMode(const char* mode, const PixelModeD& reference, int slack) {
-    struct Alphas {
-        int base, layer, opacity, tolerance;
-    };
-    for (const Alphas& a :
-         {Alphas{255, 255, 255, 0}, {160, 220, 150, 1}, {255, 255, 128, 1}, {3, 250, 255, 1}}) {
+    for (const auto& [ba, la, opacity, tolerance] :
+         {std::array{255, 255, 255, 0}, {160, 220, 150, 1}, {255, 255, 128, 1}, {3, 250, 255, 1}}) {
         CBaseImage base, layer;
         const auto pixel = [](int alpha, const Rgb& c) {
             return Pack(alpha, int(c[0]), int(c[1]), int(c[2]));
         };
-        Fill(base, kN, kN, [&](int x, int) { return pixel(a.base, BaseRgb(x)); });
-        Fill(layer, kN, kN, [&](int, int y) { return pixel(a.layer, LayerRgb(y)); });
-        ASSERT_EQ(BlendLayer(base, layer, mode, a.opacity), Ok);
-        const std::string what = std::string(mode) + " alphas " + std::to_string(a.base) + "/" +
-                                 std::to_string(a.layer) + " opacity " + std::to_string(a.opacity);
+        Fill(base, kN, kN, [&](int x, int) { return pixel(ba, BaseRgb(x)); });
+        Fill(layer, kN, kN, [&](int, int y) { return pixel(la, LayerRgb(y)); });
+        ASSERT_EQ(BlendLayer(base, layer, mode, opacity), Ok);
+        const std::string what = std::string(mode) + " alphas " + std::to_string(ba) + "/" +
+                                 std::to_string(la) + " opacity " + std::to_string(opacity);
         MaxError(
             base,
             [&](int x, int y) {
-                return Compose(a.base, a.layer, a.opacity, BaseRgb(x),
-                               reference(BaseRgb(x), LayerRgb(y)));
+                return Compose(ba, la, opacity, BaseRgb(x), reference(BaseRgb(x), LayerRgb(y)));
             },
-            std::max(a.tolerance, slack), what);
+            std::max(tolerance, slack), what);
     }
 }
 

@@ -97,15 +97,3 @@ TEST(GaussianBlur, UniformImagesStayUniformAtTheBorders) {
                 image, [](int, int) { return 0xC8C86432u; }, 1, "radius " + std::to_string(radius));
         }
 }
-
-TEST(GaussianBlur, RefusesWithoutMemoryAndWithoutPixels) {
-    CBaseImage a;
-    MakeColourful(a, 40, 30);
-    const uint64_t before = Checksum(a);
-    SetMaxImagePixels(100);
-    EXPECT_EQ(GaussianBlur(a, 5.0f, 5.0f), OutOfMemory);
-    SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
-    EXPECT_EQ(Checksum(a), before);
-    CBaseImage empty;
-    EXPECT_EQ(GaussianBlur(empty, 5.0f, 5.0f), InvalidParameter);
-}

@@ -16,19 +16,17 @@ TEST(Geometry, ResizeSizeRules) {
         int wantW, wantH;
         Status status;
     };
-    const Case cases[] = {
-        {1000, 500, 0, 0, false, 1000, 500, InvalidParameter},
-        {1000, 500, -3, 10, false, 1000, 500, InvalidParameter},
-        {1000, 500, 300, 0, false, 300, 150, Ok},
-        {1000, 500, 2000, 0, true, 1000, 500, Ok},
-        {1000, 500, 0, 700, true, 1000, 500, Ok},
-        {1000, 500, 0, 100, false, 200, 100, Ok},
-        {1000, 500, 300, 300, true, 300, 300, Ok},
-        {999, 333, 100, 0, false, 100, 33, Ok},
-        {65535, 1, 50, 0, false, 50, 1, Ok},
-        {1, 65535, 0, 50, false, 1, 50, Ok},
-        {100, 10, 70000, 10, false, 100, 10, OutOfMemory},
-    };
+    const Case cases[] = {{1000, 500, 0, 0, false, 1000, 500, InvalidParameter},
+                          {1000, 500, -3, 10, false, 1000, 500, InvalidParameter},
+                          {1000, 500, 300, 0, false, 300, 150, Ok},
+                          {1000, 500, 2000, 0, true, 1000, 500, Ok},
+                          {1000, 500, 0, 700, true, 1000, 500, Ok},
+                          {1000, 500, 0, 100, false, 200, 100, Ok},
+                          {1000, 500, 300, 300, true, 300, 300, Ok},
+                          {999, 333, 100, 0, false, 100, 33, Ok},
+                          {65535, 1, 50, 0, false, 50, 1, Ok},
+                          {1, 65535, 0, 50, false, 1, 50, Ok},
+                          {100, 10, 70000, 10, false, 100, 10, OutOfMemory}};
     for (const Case& c : cases) {
         CBaseImage image;
         ASSERT_EQ(image.CreateBlank(c.w, c.h, 0xFF336699), Ok);
@@ -72,32 +70,26 @@ TEST(Geometry, FitIntoLetterboxesOrCovers) {
 TEST(Geometry, CropInsideOutsideAndBeyond) {
     CBaseImage image, original;
     MakePattern(original, 100, 100, false);
-    struct Case {
-        int x, y, w, h;
-        Argb background;
-    };
-    for (const Case& c : {Case{-10, -10, 50, 50, 0xFFFFFFFF},
-                          {90, 95, 20, 10, 0x00FFFFFF},
-                          {10, 20, 30, 40, 0xFFFFFFFF}}) {
+    for (const auto& [cx, cy, w, h, background] : {std::tuple{-10, -10, 50, 50, 0xFFFFFFFFu},
+                                                   {90, 95, 20, 10, 0x00FFFFFF},
+                                                   {10, 20, 30, 40, 0xFFFFFFFF}}) {
         MakePattern(image, 100, 100, false);
-        ASSERT_EQ(image.Crop(c.x, c.y, c.w, c.h, c.background), Ok);
-        ASSERT_EQ(image.width(), c.w);
-        ASSERT_EQ(image.height(), c.h);
+        ASSERT_EQ(image.Crop(cx, cy, w, h, background), Ok);
+        ASSERT_EQ(image.width(), w);
+        ASSERT_EQ(image.height(), h);
         MaxError(
             image,
             [&](int x, int y) {
-                const int sx = c.x + x, sy = c.y + y;
+                const int sx = cx + x, sy = cy + y;
                 const bool in = sx >= 0 && sy >= 0 && sx < 100 && sy < 100;
-                return in ? At(original, sx, sy) : (c.background >> 24 ? c.background : 0u);
+                return in ? At(original, sx, sy) : (background >> 24 ? background : 0u);
             },
-            0, "crop " + std::to_string(c.x));
+            0, "crop " + std::to_string(cx));
     }
-    for (auto r : {std::array<int, 4>{100, 0, 10, 10},
-                   {-50, 0, 50, 10},
-                   {0, 0, 0, 10},
-                   {10, 10, -5, 5},
-                   {2147483600, 0, 1000, 10},
-                   {-2147483600, 0, 2147483647, 10}}) {
+    const std::array<int, 4> refused[] = {
+        {100, 0, 10, 10}, {-50, 0, 50, 10},          {0, 0, 0, 10},
+        {10, 10, -5, 5},  {2147483600, 0, 1000, 10}, {-2147483600, 0, 2147483647, 10}};
+    for (const auto& r : refused) {
         MakePattern(image, 100, 100, false);
         EXPECT_NE(image.Crop(r[0], r[1], r[2], r[3], 0xFFFFFFFF), Ok);
         EXPECT_EQ(image.width(), 100);
@@ -108,17 +100,15 @@ TEST(Geometry, CropInsideOutsideAndBeyond) {
 TEST(Geometry, AutoCropTrimsTheBackgroundAndKeepsMargins) {
     CBaseImage image, inner;
     ASSERT_EQ(inner.CreateBlank(30, 20, 0xFF000000), Ok);
-    struct Case {
-        int x, y, margin, w, h;
-    };
     // Margins stop at the image's edges.
-    for (const Case& c : {Case{20, 10, 5, 40, 30}, {2, 65, 5, 37, 20}, {20, 10, 0, 30, 20}}) {
+    for (const auto& [x, y, m, w, h] :
+         {std::array{20, 10, 5, 40, 30}, {2, 65, 5, 37, 20}, {20, 10, 0, 30, 20}}) {
         ASSERT_EQ(image.CreateBlank(100, 80, 0xFFFFFFFF), Ok);
-        image.DrawImageAt(inner, c.x, c.y, 255);
-        ASSERT_EQ(image.AutoCrop(0xFFFFFFFF, c.margin, c.margin, c.margin, c.margin), Ok);
-        EXPECT_EQ(image.width(), c.w);
-        EXPECT_EQ(image.height(), c.h);
-        EXPECT_EQ(At(image, c.margin, c.margin), 0xFF000000u);
+        image.DrawImageAt(inner, x, y, 255);
+        ASSERT_EQ(image.AutoCrop(0xFFFFFFFF, m, m, m, m), Ok);
+        EXPECT_EQ(image.width(), w);
+        EXPECT_EQ(image.height(), h);
+        EXPECT_EQ(At(image, m, m), 0xFF000000u);
     }
     // All background: refused without margins, kept with them.
     ASSERT_EQ(image.CreateBlank(50, 40, 0xFFFFFFFF), Ok);

@@ -135,25 +135,21 @@ void MakeSource(CBaseImage& image, int w, int h) {
 }  // namespace
 
 TEST(Resample, EveryModeMatchesTheReference) {
-    struct Size {
-        int sw, sh, w, h;
-    };
-    const Size sizes[] = {
+    const std::array<int, 4> sizes[] = {
         {13, 9, 31, 20}, {40, 30, 17, 13}, {40, 9, 40, 9}, {12, 30, 29, 11}, {97, 61, 11, 7}};
     for (uint32_t mode : {0u, 1u, 2u, 3u, 4u, 6u, 7u})
-        for (const Size& s : sizes) {
-            CBaseImage image;
-            MakeSource(image, s.sw, s.sh);
-            CBaseImage want;
-            Reference(image, s.w, s.h, mode, want);
-            ASSERT_EQ(image.Resize(s.w, s.h, mode, false), Ok);
-            const std::string what = "mode " + std::to_string(mode) + " to " + std::to_string(s.w) +
-                                     "x" + std::to_string(s.h);
+        for (const auto& [sw, sh, w, h] : sizes) {
+            CBaseImage image, want;
+            MakeSource(image, sw, sh);
+            Reference(image, w, h, mode, want);
+            ASSERT_EQ(image.Resize(w, h, mode, false), Ok);
+            const std::string what = "mode " + std::to_string(mode) + " to " + std::to_string(w) +
+                                     "x" + std::to_string(h);
             // The colour of a nearly clear pixel has almost no precision
             // left: there only its alpha counts.
             const auto visible = [&](int x, int y) {
-                const Argb w = At(want, x, y);
-                return Alpha(w) < 4 ? (w & 0xFF000000) | (At(image, x, y) & 0xFFFFFF) : w;
+                const Argb c = At(want, x, y);
+                return Alpha(c) < 4 ? (c & 0xFF000000) | (At(image, x, y) & 0xFFFFFF) : c;
             };
             EXPECT_LE(MaxError(image, visible, 1, what), 1) << what;
         }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "image/bitmap.h"
+#include "image/filters/gaussian_blur.h"
+#include "image/filters/jitter.h"
+#include "image/filters/oil_paint.h"
 #include "image/filters/sharpen.h"
 #include "image/filters/smoothing.h"
 #include "image_test_util.h"
@@ -50,20 +53,29 @@ TEST(SpatialFilter, SharpenArithmetic) {
     EXPECT_EQ(At(image, 1, 1), 0xFF000000u);
 }
 
+// Each filter's work memory counts against the pixel limit: refused, the
+// image keeps its pixels and the status says why (a 20 x 20 image needs
+// 400). Without pixels nothing runs.
 TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
+    const std::tuple<const char*, int, Status, std::function<Status(CBaseImage&)>> cases[] = {
+        {"smooth", 100, OutOfMemory, [](CBaseImage& i) { return Smooth(i, 1); }},
+        {"sharpen", 100, OutOfMemory, [](CBaseImage& i) { return Sharpen(i, 3); }},
+        {"gaussian", 100, OutOfMemory, [](CBaseImage& i) { return GaussianBlur(i, 5, 5); }},
+        {"jitter", 10, OutOfMemory, [](CBaseImage& i) { return Jitter(i, 8); }},
+        {"oil paint", 4, InsufficientBuffer, [](CBaseImage& i) { return OilPaint(i, 2); }}};
+    CBaseImage image, empty;
+    MakeColourful(image, 20, 20);
+    const uint64_t before = Checksum(image);
+    for (const auto& [name, limit, status, apply] : cases) {
+        SetMaxImagePixels(limit);
+        EXPECT_EQ(apply(image), status) << name;
+        SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
+        EXPECT_EQ(Checksum(image), before) << name;
+    }
+    EXPECT_EQ(GaussianBlur(empty, 5.0f, 5.0f), InvalidParameter);
     VsxImageFilter::CSpatialSmoothing filter(1);
     EXPECT_EQ(filter.Convolve(PixelView{}), 0);
     EXPECT_EQ(filter.status(), InvalidParameter);
-
-    CBaseImage image;
-    MakeColourful(image, 20, 20);
-    const uint64_t before = Checksum(image);
-    SetMaxImagePixels(100);  // the work buffer (400 pixels) is refused
-    EXPECT_EQ(Smooth(image, 1), OutOfMemory);
-    EXPECT_EQ(Sharpen(image, 3), OutOfMemory);
-    SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
-    EXPECT_EQ(Checksum(image), before);
-
     EXPECT_EQ(filter.Convolve(image.view()), 1);
     EXPECT_EQ(filter.status(), Ok);
     EXPECT_NE(Checksum(image), before);
