@@ -46,6 +46,14 @@ inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
     return box.right < 0 ? InkBox{} : box;
 }
 
+// The same for the columns [x, x + w) and rows [y, y + h) of `v`, in their
+// own coordinates.
+inline InkBox AlphaInk(const Vs4Image::CBaseImage& image, int x, int y, int w, int h,
+                       int minAlpha = 1) {
+    const Vs4Image::PixelView v = image.view();
+    return AlphaInk(Vs4Image::PixelView{v.pixel(x, y), w, h, v.stride}, minAlpha);
+}
+
 inline bool SamePixels(const Vs4Image::PixelView& a, const Vs4Image::PixelView& b) {
     if (a.width != b.width || a.height != b.height)
         return false;

@@ -68,46 +68,33 @@ TEST(DrawText, RenderingHints) {
 // rectangle along the line: left to right, right to left (near and far
 // swapped), wrapped, and down vertical lines.
 TEST(DrawText, AlignmentAlongTheLine) {
-    struct Case {
-        int alignment;
-        bool rtl, wrap, vertical;
-        double want;  // where the ink starts (near), is centred, or ends (far)
-    };
-    const Case cases[] = {
+    // Alignment, right to left, wrap, vertical, and where the ink starts
+    // (near), is centred, or ends (far).
+    const std::tuple<int, bool, bool, bool, double> cases[] = {
         {0, false, false, false, 50}, {1, false, false, false, 150}, {2, false, false, false, 249},
         {0, true, false, false, 249}, {2, true, false, false, 50},   {2, false, true, false, 249},
         {1, false, true, false, 150}, {0, true, true, false, 249},   {0, false, false, true, 20},
-        {1, false, false, true, 120}, {2, false, false, true, 219},
-    };
-    for (const Case& c : cases) {
-        TextStyle style{"Arial"};
-        style.alignment = c.alignment;
-        style.rightToLeft = c.rtl;
-        style.wrap = c.wrap;
-        style.vertical = c.vertical;
+        {1, false, false, true, 120}, {2, false, false, true, 219}};
+    for (const auto& [alignment, rtl, wrap, vertical, want] : cases) {
+        const TextStyle style{"Arial", 12, 0, alignment, wrap, vertical, rtl};
         CBaseImage image;
-        const InkBox ink = c.vertical ? Draw(image, 60, 240, style, "HHH", {10, 20, 40, 200})
-                                      : Draw(image, 300, 40, style, "HHH", {50, 5, 200, 30});
-        const int start = c.vertical ? ink.top : ink.left,
-                  end = c.vertical ? ink.bottom : ink.right;
-        const bool ending = (c.alignment == 2) != c.rtl && c.alignment != 1;
-        const double got = c.alignment == 1 ? (start + end + 1) / 2.0 : ending ? end : start;
-        EXPECT_NEAR(got, c.want, c.alignment == 1 ? 2 : 3)
-            << c.alignment << " rtl " << c.rtl << " wrap " << c.wrap << " vertical " << c.vertical;
-        if (c.vertical) {
+        const InkBox ink = vertical ? Draw(image, 60, 240, style, "HHH", {10, 20, 40, 200})
+                                    : Draw(image, 300, 40, style, "HHH", {50, 5, 200, 30});
+        const int start = vertical ? ink.top : ink.left, end = vertical ? ink.bottom : ink.right;
+        const bool ending = (alignment == 2) != rtl && alignment != 1;
+        const double got = alignment == 1 ? (start + end + 1) / 2.0 : ending ? end : start;
+        EXPECT_NEAR(got, want, alignment == 1 ? 2 : 3)
+            << alignment << " rtl " << rtl << " wrap " << wrap << " vertical " << vertical;
+        if (vertical) {
             EXPECT_GT(ink.height(), 2 * ink.width());  // lines run downwards
             EXPECT_GE(ink.left, 10);
             EXPECT_LE(ink.right, 49);
         }
     }
     // Lines of an unwrapped text are aligned one by one too.
-    TextStyle style{"Arial"};
-    style.alignment = 2;
     CBaseImage two;
-    Draw(two, 300, 60, style, "HH\nHHHHHH", {50, 5, 200, 50});
-    const PixelView v = two.view();
-    const InkBox top = AlphaInk(PixelView{v.data, v.width, 20, v.stride}, 1);
-    const InkBox bottom = AlphaInk(PixelView{v.row(20), v.width, 40, v.stride}, 1);
+    Draw(two, 300, 60, TextStyle{"Arial", 12, 0, 2}, "HH\nHHHHHH", {50, 5, 200, 50});
+    const InkBox top = AlphaInk(two, 0, 0, 300, 20), bottom = AlphaInk(two, 0, 20, 300, 40);
     EXPECT_NEAR(top.right, 249, 3);
     EXPECT_NEAR(bottom.right, 249, 3);
     EXPECT_GT(bottom.width(), 2 * top.width());
@@ -125,11 +112,10 @@ TEST(DrawText, UnderlineAndStrikeout) {
     Draw(struck, 100, 50, TextStyle{"Arial", 20, kFontStrikeout}, "HH", {5, 5, 0, 0});
     int gapX = -1;
     for (int x = p.left + 4; x <= p.right && gapX < 0; ++x)
-        if (AlphaInk(PixelView{plain.view().pixel(x, 0), 1, 50, plain.view().stride}, 1).empty())
+        if (AlphaInk(plain, x, 0, 1, 50).empty())
             gapX = x;
     ASSERT_GT(gapX, 0);
-    EXPECT_FALSE(AlphaInk(PixelView{struck.view().pixel(gapX, 0), 1, 50, struck.view().stride}, 129)
-                     .empty());
+    EXPECT_FALSE(AlphaInk(struck, gapX, 0, 1, 50, 129).empty());
 }
 
 // "NanumSquare Bold" has a bold face only: any requested style is drawn as
@@ -221,9 +207,9 @@ TEST(Captcha, CellsSideBySideFromTheThreadState) {
     DrawCode(image, 1, 0, "H H ", 5, 100, 20);
     const int edges[] = {0, 5, 22, 39, 56, 73, 100};
     for (int i = 0; i < 6; ++i) {
-        const PixelView cell{image.view().pixel(edges[i], 0), edges[i + 1] - edges[i], 20,
-                             image.view().stride};
-        EXPECT_EQ(AlphaInk(cell, 1).empty(), i != 1 && i != 3) << i;
+        EXPECT_EQ(AlphaInk(image, edges[i], 0, edges[i + 1] - edges[i], 20).empty(),
+                  i != 1 && i != 3)
+            << i;
     }
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 100; ++x) {
