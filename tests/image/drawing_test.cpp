@@ -45,47 +45,36 @@ TEST(Graphics, ColourMatricesAndGammaOnDrawnImages) {
     swap.m[0][0] = 0, swap.m[0][2] = 1, swap.m[2][2] = 0, swap.m[2][0] = 1;  // halved, red + 0.1
     swap.m[1][1] = 0.5f, swap.m[4][0] = 0.1f, swap.m[1][2] = 0.2f;
     const ColourMatrix half = ColourMatrix::AlphaScale(0.5f);
-    struct Case {
-        const ColourMatrix* matrix;
-        float gamma;
-        Argb base;
-        double (*want)(int channel, double r, double g, double b);  // channel 0 red .. 2 blue
-    } cases[] = {
+    using Rgb = std::array<double, 3>;
+    const std::tuple<const ColourMatrix*, float, Argb, Rgb (*)(const Rgb&)> cases[] = {
         {&swap, 1, 0,
-         [](int c, double r, double g, double b) {
-             return c == 0 ? b + 0.1 : c == 1 ? g * 0.5 : r + 0.2 * g;
+         [](const Rgb& c) {
+             return Rgb{c[2] + 0.1, c[1] * 0.5, c[0] + 0.2 * c[1]};
          }},
         {&half, 1, 0xFFFFFFFF,
-         [](int c, double r, double g, double b) {
-             return ((c == 0 ? r : c == 1 ? g : b) + 1) / 2;
+         [](const Rgb& c) {
+             return Rgb{(c[0] + 1) / 2, (c[1] + 1) / 2, (c[2] + 1) / 2};
          }},
-        {nullptr, 2, 0,
-         [](int c, double r, double g, double b) {
-             return std::pow(c == 0 ? r : c == 1 ? g : b, 2);
-         }},
-    };
-    for (const Case& c : cases) {
+        {nullptr, 2, 0, [](const Rgb& c) {
+             return Rgb{c[0] * c[0], c[1] * c[1], c[2] * c[2]};
+         }}};
+    for (const auto& [matrix, gamma, background, want] : cases) {
         CBaseImage base, source;
-        ASSERT_EQ(base.CreateBlank(4, 4, c.base), Ok);
+        ASSERT_EQ(base.CreateBlank(4, 4, background), Ok);
         Fill(source, 4, 4,
              [](int x, int y) { return Pack(255, 0x20 + x * 60, 0x80 - y * 30, 0xF0 - x * 7); });
-        ImageDrawOptions options;
-        options.matrix = c.matrix;
-        options.gamma = c.gamma;
-        {
-            Graphics g(*base.bitmap());
-            g.DrawImage(source.view(), 0, 0, 4, 4, options);
-        }
+        Graphics(*base.bitmap())
+            .DrawImage(source.view(), 0, 0, 4, 4,
+                       {255, kInterpolationBilinear, false, matrix, gamma});
         MaxError(
             base,
             [&](int x, int y) {
                 const Argb s = At(source, x, y);
-                int out[3];
-                for (int ch = 0; ch < 3; ++ch) {
-                    const double v = c.want(ch, Red(s) / 255.0, Green(s) / 255.0, Blue(s) / 255.0);
-                    out[ch] = int(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-                }
-                return Pack(255, out[0], out[1], out[2]);
+                const Rgb v = want({Red(s) / 255.0, Green(s) / 255.0, Blue(s) / 255.0});
+                const auto byte = [](double c) {
+                    return int(std::lround(std::clamp(c, 0.0, 1.0) * 255));
+                };
+                return Pack(255, byte(v[0]), byte(v[1]), byte(v[2]));
             },
             1, "matrix");
     }
