@@ -12,6 +12,17 @@
 using namespace Vs4Image;
 using VsTest::At;
 
+namespace {
+
+const PropertyItem* Find(const CBaseImage& image, uint32_t id) {
+    for (const PropertyItem& item : image.properties())
+        if (item.id == id)
+            return &item;
+    return nullptr;
+}
+
+}  // namespace
+
 TEST(Codecs, LosslessFormatsRoundTripExactly) {
     VsTest::TempDir dir;
     for (bool alpha : {false, true}) {
@@ -21,6 +32,7 @@ TEST(Codecs, LosslessFormatsRoundTripExactly) {
             const std::string path = dir / (std::string("pattern.") + ext);
             ASSERT_EQ(original.SaveToFile(path, 90, 0), Ok) << ext;
             CBaseImage fromFile;
+            ASSERT_EQ(fromFile.CreateBlank(1, 1, 0x80FFFFFF), Ok);  // loading clears the flag
             ASSERT_EQ(fromFile.LoadFromFile(path), Ok) << ext;
             EXPECT_TRUE(VsTest::SamePixels(original, fromFile)) << ext << " alpha " << alpha;
             EXPECT_FALSE(fromFile.hasTransparency());
@@ -91,6 +103,14 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
             jpeg[0] = 0;  // no start-of-image marker
             EXPECT_FALSE(ProbeJpegSize(jpeg.data(), jpeg.size(), w, h));
         }
+        if (files[i] == "b.tif") {  // big-endian: the entries' values arrive little-endian
+            ASSERT_EQ(VsTest::ReadBytes(dir / files[i]).at(0), 'M');
+            for (const auto& [id, value] : {std::pair{0x0100, 70}, {0x0101, 46}}) {
+                const PropertyItem* item = Find(ours, id);
+                ASSERT_TRUE(item && item->value.size() >= 2) << id;
+                EXPECT_EQ(item->value[0] | item->value[1] << 8, value) << id;
+            }
+        }
     }
 }
 
@@ -143,13 +163,6 @@ TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
 }
 
 namespace {
-
-const PropertyItem* Find(const CBaseImage& image, uint32_t id) {
-    for (const PropertyItem& item : image.properties())
-        if (item.id == id)
-            return &item;
-    return nullptr;
-}
 
 // The EXIF entries exiv2 lists for a file, one line each ("key type count
 // value"); for the entries that hold file offsets only the key, as the new
@@ -220,24 +233,5 @@ TEST(Metadata, ExifEntriesBecomePropertyItemsAndOnlyJpegKeepsThem) {
     for (const char* other : {"dropped.jpg", "x.png"}) {
         ASSERT_EQ(again.LoadFromFile(dir / other), Ok);
         EXPECT_TRUE(again.properties().empty()) << other;
-    }
-}
-
-// A big-endian TIFF's entries arrive with their values in little-endian order.
-TEST(Metadata, BigEndianValuesArriveLittleEndian) {
-    VsTest::TempDir dir;
-    const std::string path = dir / "msb.tif";
-    ASSERT_TRUE(VsTest::Shell("convert rose: -define tiff:endian=msb " + path));
-    const std::vector<uint8_t> bytes = VsTest::ReadBytes(path);
-    ASSERT_GE(bytes.size(), 2u);
-    ASSERT_EQ(std::string(bytes.begin(), bytes.begin() + 2), "MM");
-    CBaseImage image;
-    ASSERT_EQ(image.LoadFromFile(path), Ok);
-    for (const auto& [id, value] : {std::pair{0x0100, 70}, {0x0101, 46}}) {  // rose: is 70 x 46
-        const PropertyItem* item = Find(image, id);
-        ASSERT_NE(item, nullptr) << id;
-        ASSERT_GE(item->value.size(), 2u);
-        EXPECT_EQ(item->value[0], value) << id;
-        EXPECT_EQ(item->value[1], 0) << id;
     }
 }
