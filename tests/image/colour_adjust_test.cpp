@@ -23,10 +23,6 @@ Argb Input(int x, int y) {
     return Pack(kAlphas[y % 4], kValues[x], kValues[(x + 4) % 10], kValues[(y * 3 + x) % 10]);
 }
 
-void MakeInput(CBaseImage& image) {
-    Fill(image, 10, 8, Input);
-}
-
 // Each colour through f (channels 0..1 in, 0..1 out), clamped and rounded;
 // alpha kept, and a transparent pixel becomes the word 0.
 template <typename F>
@@ -72,7 +68,7 @@ TEST(AdjustImage, ContrastBrightnessSaturationGammaMatchTheirFormulas) {
         {0, 0, 0, 100},  {0, 0, 0, 50},  {0, 0, 0, -50},   {0, 0, 0, -100}};
     for (const auto& [contrast, brightness, saturation, gamma] : cases) {
         CBaseImage image;
-        MakeInput(image);
+        Fill(image, 10, 8, Input);
         ASSERT_EQ(AdjustImage(image, contrast, brightness, saturation, 0, gamma), Ok);
         const double f = (contrast + 100) / 100.0, k = f * f;
         const double b = std::clamp(brightness, -100, 100) / 100.0;
@@ -151,14 +147,14 @@ TEST(ToneMatrices, RgbSepiaGreyAndNegative) {
     };
     for (const Case& c : cases) {
         CBaseImage image;
-        MakeInput(image);
+        Fill(image, 10, 8, Input);
         ASSERT_EQ(c.apply(image), Ok);
         ExpectWithin(
             image, [&](const Vec& v) { return Rows(v, c.rows, c.offset); }, 1, c.name);
     }
     CBaseImage image, original;
-    MakeInput(image);
-    MakeInput(original);
+    Fill(image, 10, 8, Input);
+    Fill(original, 10, 8, Input);
     EXPECT_EQ(AdjustRgb(image, 0, 0, 0), Ok);  // nothing at all, transparent colours included
     EXPECT_TRUE(SamePixels(image, original));
 }
@@ -167,7 +163,7 @@ TEST(ToneMatrices, RgbSepiaGreyAndNegative) {
 TEST(AutoLevel, StretchesTwice) {
     for (const auto& [lo, hi] : {std::pair{0.1f, 0.9f}, {0.0f, 1.0f}, {0.25f, 0.6f}}) {
         CBaseImage image;
-        MakeInput(image);
+        Fill(image, 10, 8, Input);
         ASSERT_EQ(AutoLevel(image, lo, hi), Ok);
         auto level = [&](int c) {
             const double x = (c / 255.0 - lo) / (hi - lo), y = (x - lo) / (hi - lo);

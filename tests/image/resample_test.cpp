@@ -20,19 +20,6 @@ struct Plane {
     double* at(int x, int y) { return &v[(size_t(y) * w + x) * 4]; }
 };
 
-Plane Premultiply(const CBaseImage& image) {
-    Plane p{image.width(), image.height(), {}};
-    p.v.resize(size_t(p.w) * p.h * 4);
-    for (int y = 0; y < p.h; ++y)
-        for (int x = 0; x < p.w; ++x) {
-            const Argb c = At(image, x, y);
-            double* q = p.at(x, y);
-            q[0] = Red(c) * Alpha(c), q[1] = Green(c) * Alpha(c), q[2] = Blue(c) * Alpha(c);
-            q[3] = Alpha(c) * 255.0;
-        }
-    return p;
-}
-
 // Blocks of fx x fy pixels averaged (colours weighted by alpha), rounded to
 // bytes.
 void BoxAverage(const CBaseImage& image, int fx, int fy, CBaseImage& out) {
@@ -108,7 +95,14 @@ void Reference(const CBaseImage& source, int w, int h, uint32_t mode, CBaseImage
     CBaseImage box;
     if (bx >= 2 || by >= 2)
         BoxAverage(source, std::max(bx, 1), std::max(by, 1), box);
-    Plane p = Premultiply(bx >= 2 || by >= 2 ? box : source);
+    const CBaseImage& in = bx >= 2 || by >= 2 ? box : source;
+    Plane p{in.width(), in.height(), {}};
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const Argb c = At(in, x, y);
+            const double a = Alpha(c);
+            p.v.insert(p.v.end(), {Red(c) * a, Green(c) * a, Blue(c) * a, a * 255.0});
+        }
     Plane across = Pass(p, w, false, cubic, widen);
     Plane done = Pass(across, h, true, cubic, widen);
     Fill(out, w, h, [&](int x, int y) {
