@@ -19,10 +19,7 @@ constexpr Argb kYellow = 0xFFFFFF00, kCyan = 0xFF00FFFF, kMagenta = 0xFFFF00FF;
 constexpr Argb kGrey = 0xFF808080, kOrange = 0xFFFF8000;
 constexpr Argb kPhotoA = 0xFF112233, kPhotoB = 0xFF778899, kPhotoC = 0xFF445566;
 
-struct Rect {
-    int x, y, w, h;
-    Argb colour;
-};
+using Rect = std::tuple<int, int, int, int, Argb>;  // x, y, width, height, colour
 
 // A picture of solid rectangles, saved as PNG.
 void SavePicture(const std::string& path, int w, int h, Argb background,
@@ -31,8 +28,8 @@ void SavePicture(const std::string& path, int w, int h, Argb background,
     ASSERT_EQ(image.CreateBlank(w, h, background), Ok);
     {
         Graphics g(*image.bitmap());
-        for (const Rect& r : rects)
-            g.SetRectangle(r.x, r.y, r.w, r.h, r.colour);
+        for (const auto& [x, y, rw, rh, colour] : rects)
+            g.SetRectangle(x, y, rw, rh, colour);
     }
     ASSERT_EQ(image.SaveToFile(path, 90, 0), Ok);
 }
@@ -75,14 +72,11 @@ void MakePhoto(CBaseImage& photo, int w = 400, int h = 300) {
     g.SetRectangle(w / 4, 0, w - w / 4, h / 4, kPhotoC);
 }
 
-struct Probe {
-    int x, y;
-    Argb want;
-};
+using Probe = std::tuple<int, int, Argb>;  // x, y, colour
 
 void ExpectPixels(const CBaseImage& image, std::span<const Probe> probes) {
-    for (const Probe& p : probes)
-        EXPECT_EQ(PixelAt(image.view(), p.x, p.y), p.want) << p.x << "," << p.y;
+    for (const auto& [x, y, want] : probes)
+        EXPECT_EQ(PixelAt(image.view(), x, y), want) << x << "," << y;
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST(BlendLayer, EveryModeMatchesItsFormula) {
     EXPECT_FALSE(IsBlendMode(""));
 }
 
-TEST(BlendLayer, TransparencyOpacityAndOtherNames) {
+TEST(BlendLayer, TransparencyOpacitySizesAndOtherNames) {
     // A transparent base takes the layer pixel as it is, a transparent layer
     // pixel leaves the base; opacities above 255 count as 255; any other name
     // draws the layer over the base (alpha 128 + 127 / 2, red 255 * 128 / 192).
@@ -172,51 +172,7 @@ TEST(BlendLayer, TransparencyOpacityAndOtherNames) {
     EXPECT_EQ(BlendOne(0xFFC86432, 0x00646464, "screen", 255), 0xFFC86432u);
     EXPECT_EQ(BlendOne(0xFFC86432, 0xFF646464, "multiply", 1000), 0xFF4E2713u);
     EXPECT_EQ(BlendOne(0x800000FF, 0x80FF0000, "x", 255), 0xC0AA0055u);
-}
 
-// Source-over of every pair of source and destination alpha, at full and at
-// partial opacity, against the formula worked out in double precision:
-// A = sa + da (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded
-// once. Numerator and denominator are scaled to whole numbers so the one
-// division is the only rounding of the reference too. The green channel is
-// 250 everywhere: a mix of equal colours must stay that colour.
-TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
-    auto colourOf = [](int x, int y, bool layer) {
-        return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}
-                     : std::array<int, 3>{(y * 5 + x * 3) & 255, 250, 255 - ((x + y) & 255)};
-    };
-    for (const uint32_t opacity : {255u, 77u}) {
-        CBaseImage base, layer;
-        Fill(layer, 256, 256, [&](int x, int y) {
-            const auto l = colourOf(x, y, true);
-            return Pack(x, l[0], l[1], l[2]);
-        });
-        Fill(base, 256, 256, [&](int x, int y) {
-            const auto b = colourOf(x, y, false);
-            return Pack(y, b[0], b[1], b[2]);
-        });
-        base.DrawImageAt(layer, 0, 0, opacity);
-        const int worst = MaxError(
-            base,
-            [&](int x, int y) {
-                // Alphas in units of 1 / (255 * 65025).
-                const double sa = double(x) * opacity * 255;
-                const double da = double(y) * (65025.0 - double(x) * opacity);
-                const double total = sa + da;
-                const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
-                Argb want = Argb(std::floor(total / 65025.0 + 0.5)) << 24;
-                for (int c = 0; c < 3; ++c) {
-                    const double v = total == 0 ? b[c] : (l[c] * sa + b[c] * da) / total;
-                    want |= Argb(std::floor(v + 0.5)) << (16 - 8 * c);
-                }
-                return want;
-            },
-            0, "opacity " + std::to_string(opacity));
-        EXPECT_EQ(worst, 0);
-    }
-}
-
-TEST(BlendLayer, SizesAndEmptyImages) {
     CBaseImage base, small, large, empty;
     base.CreateBlank(4, 4, 0xFF808080);
     small.CreateBlank(3, 4, 0xFF000000);
@@ -232,4 +188,44 @@ TEST(BlendLayer, SizesAndEmptyImages) {
     // A larger layer is read from its top-left corner.
     EXPECT_EQ(BlendLayer(base, large, "screen", 255), Ok);
     EXPECT_EQ(At(base, 3, 3), 0xFFFFFFFFu);
+}
+
+// Source-over of every pair of source and destination alpha, at full and at
+// partial opacity, against the formula worked out in double precision:
+// A = sa + da (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded
+// once. Numerator and denominator are scaled to whole numbers so the one
+// division is the only rounding of the reference too. The green channel is
+// 250 everywhere: a mix of equal colours must stay that colour.
+TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
+    auto colourOf = [](int x, int y, bool layer) {
+        return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}
+                     : std::array<int, 3>{(y * 5 + x * 3) & 255, 250, 255 - ((x + y) & 255)};
+    };
+    const auto pixel = [&](int x, int y, bool layer) {
+        const auto c = colourOf(x, y, layer);
+        return Pack(layer ? x : y, c[0], c[1], c[2]);
+    };
+    for (const uint32_t opacity : {255u, 77u}) {
+        CBaseImage base, layer;
+        Fill(layer, 256, 256, [&](int x, int y) { return pixel(x, y, true); });
+        Fill(base, 256, 256, [&](int x, int y) { return pixel(x, y, false); });
+        base.DrawImageAt(layer, 0, 0, opacity);
+        EXPECT_EQ(MaxError(
+                      base,
+                      [&](int x, int y) {
+                          // Alphas in units of 1 / (255 * 65025).
+                          const double sa = double(x) * opacity * 255;
+                          const double da = double(y) * (65025.0 - double(x) * opacity);
+                          const double total = sa + da;
+                          const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
+                          Argb want = Argb(std::floor(total / 65025.0 + 0.5)) << 24;
+                          for (int c = 0; c < 3; ++c) {
+                              const double v = total == 0 ? b[c] : (l[c] * sa + b[c] * da) / total;
+                              want |= Argb(std::floor(v + 0.5)) << (16 - 8 * c);
+                          }
+                          return want;
+                      },
+                      0, "opacity " + std::to_string(opacity)),
+                  0);
+    }
 }

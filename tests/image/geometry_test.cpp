@@ -10,31 +10,27 @@ using namespace VsTest;
 // A missing side keeps the aspect ratio (truncated, at least 1 pixel);
 // `noEnlarge` keeps images that are small enough; both sides given stretch.
 TEST(Geometry, ResizeSizeRules) {
-    struct Case {
-        int w, h, toW, toH;
-        bool noEnlarge;
-        int wantW, wantH;
-        Status status;
-    };
-    const Case cases[] = {{1000, 500, 0, 0, false, 1000, 500, InvalidParameter},
-                          {1000, 500, -3, 10, false, 1000, 500, InvalidParameter},
-                          {1000, 500, 300, 0, false, 300, 150, Ok},
-                          {1000, 500, 2000, 0, true, 1000, 500, Ok},
-                          {1000, 500, 0, 700, true, 1000, 500, Ok},
-                          {1000, 500, 0, 100, false, 200, 100, Ok},
-                          {1000, 500, 300, 300, true, 300, 300, Ok},
-                          {999, 333, 100, 0, false, 100, 33, Ok},
-                          {65535, 1, 50, 0, false, 50, 1, Ok},
-                          {1, 65535, 0, 50, false, 1, 50, Ok},
-                          {100, 10, 70000, 10, false, 100, 10, OutOfMemory}};
-    for (const Case& c : cases) {
+    // Size, requested size, no enlarging, the size after and the status.
+    const std::tuple<int, int, int, int, bool, int, int, Status> cases[] = {
+        {1000, 500, 0, 0, false, 1000, 500, InvalidParameter},
+        {1000, 500, -3, 10, false, 1000, 500, InvalidParameter},
+        {1000, 500, 300, 0, false, 300, 150, Ok},
+        {1000, 500, 2000, 0, true, 1000, 500, Ok},
+        {1000, 500, 0, 700, true, 1000, 500, Ok},
+        {1000, 500, 0, 100, false, 200, 100, Ok},
+        {1000, 500, 300, 300, true, 300, 300, Ok},
+        {999, 333, 100, 0, false, 100, 33, Ok},
+        {65535, 1, 50, 0, false, 50, 1, Ok},
+        {1, 65535, 0, 50, false, 1, 50, Ok},
+        {100, 10, 70000, 10, false, 100, 10, OutOfMemory}};
+    for (const auto& [w, h, toW, toH, noEnlarge, wantW, wantH, status] : cases) {
         CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(c.w, c.h, 0xFF336699), Ok);
-        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " to " +
-                     std::to_string(c.toW) + "x" + std::to_string(c.toH));
-        EXPECT_EQ(image.Resize(c.toW, c.toH, 7, c.noEnlarge), c.status);
-        EXPECT_EQ(image.width(), c.wantW);
-        EXPECT_EQ(image.height(), c.wantH);
+        ASSERT_EQ(image.CreateBlank(w, h, 0xFF336699), Ok);
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " to " + std::to_string(toW) +
+                     "x" + std::to_string(toH));
+        EXPECT_EQ(image.Resize(toW, toH, 7, noEnlarge), status);
+        EXPECT_EQ(image.width(), wantW);
+        EXPECT_EQ(image.height(), wantH);
     }
     CBaseImage empty;
     EXPECT_EQ(empty.Resize(10, 10, 7, false), WrongState);
