@@ -76,7 +76,7 @@ using Probe = std::tuple<int, int, Argb>;  // x, y, colour
 
 void ExpectPixels(const CBaseImage& image, std::span<const Probe> probes) {
     for (const auto& [x, y, want] : probes)
-        EXPECT_EQ(PixelAt(image.view(), x, y), want) << x << "," << y;
+        EXPECT_EQ(PixelAt(image, x, y), want) << x << "," << y;
 }
 
 }  // namespace
@@ -135,17 +135,17 @@ TEST(ApplyFrame, OverlayChoosesByShape) {
         CBaseImage photo;
         ASSERT_EQ(photo.CreateBlank(w, 200, kGreen), Ok);
         ASSERT_EQ(ApplyFrame(photo, dir.path(), "pic"), Ok);
-        const Argb outside = PixelAt(photo.view(), w - 3, 197);
-        const Argb inside = PixelAt(photo.view(), w / 2, 100);
+        const Argb outside = PixelAt(photo, w - 3, 197);
+        const Argb inside = PixelAt(photo, w / 2, 100);
         EXPECT_EQ(outside & 0xFFFFFF, w > 200 ? 0xFF0000u : 0x0000FFu) << w;
         EXPECT_NEAR(int(outside >> 24), 128, 2) << w;
         EXPECT_EQ(inside >> 24, 255u) << w;
         EXPECT_NEAR(int(inside >> 8 & 0xFF), 127, 2) << w;  // green, half covered
         if (w == 200) {  // the photo's corner at (10 * 4, 10 * 2)
-            EXPECT_LT(PixelAt(photo.view(), 38, 100) >> 8 & 0xFF, 10u);
-            EXPECT_GT(PixelAt(photo.view(), 42, 100) >> 8 & 0xFF, 100u);
-            EXPECT_LT(PixelAt(photo.view(), 100, 18) >> 8 & 0xFF, 10u);
-            EXPECT_GT(PixelAt(photo.view(), 100, 22) >> 8 & 0xFF, 100u);
+            EXPECT_LT(PixelAt(photo, 38, 100) >> 8 & 0xFF, 10u);
+            EXPECT_GT(PixelAt(photo, 42, 100) >> 8 & 0xFF, 100u);
+            EXPECT_LT(PixelAt(photo, 100, 18) >> 8 & 0xFF, 10u);
+            EXPECT_GT(PixelAt(photo, 100, 22) >> 8 & 0xFF, 100u);
         }
     }
 }
@@ -173,10 +173,10 @@ TEST(ApplyFrame, FailuresLeaveTheImage) {
     for (const char* name : {"missing", "broken", "other", "nested", "empty", "up", "abs",
                              "../outside", "", "nooverlay"}) {
         EXPECT_EQ(ApplyFrame(photo, folder, name), InvalidParameter) << name;
-        EXPECT_TRUE(vstest::SamePixels(photo.view(), original.view())) << name;
+        EXPECT_TRUE(vstest::SamePixels(photo, original)) << name;
     }
     EXPECT_EQ(ApplyFrame(photo, folder, "nopic"), FileNotFound);
-    EXPECT_TRUE(vstest::SamePixels(photo.view(), original.view()));
+    EXPECT_TRUE(vstest::SamePixels(photo, original));
     CBaseImage none;
     EXPECT_EQ(ApplyFrame(none, dir.path(), "outside"), WrongState);
 }

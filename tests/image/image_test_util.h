@@ -30,37 +30,23 @@ struct InkBox {
     int height() const { return empty() ? 0 : bottom - top + 1; }
 };
 
-inline Vs4Image::Argb PixelAt(const Vs4Image::PixelView& v, int x, int y) {
-    const uint8_t* p = v.pixel(x, y);
-    return Vs4Image::MakeArgb(p[3], p[2], p[1], p[0]);
-}
-
 // The box of the pixels whose alpha is at least `minAlpha`.
 inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
     InkBox box{v.width, v.height, -1, -1};
     for (int y = 0; y < v.height; ++y)
         for (int x = 0; x < v.width; ++x)
-            if (int(PixelAt(v, x, y) >> 24) >= minAlpha)
+            if (v.pixel(x, y)[3] >= minAlpha)
                 box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
                        std::max(box.bottom, y)};
     return box.right < 0 ? InkBox{} : box;
 }
 
-// The same for the columns [x, x + w) and rows [y, y + h) of `v`, in their
-// own coordinates.
+// The same for the columns [x, x + w) and rows [y, y + h) of the image, in
+// their own coordinates.
 inline InkBox AlphaInk(const Vs4Image::CBaseImage& image, int x, int y, int w, int h,
                        int minAlpha = 1) {
     const Vs4Image::PixelView v = image.view();
     return AlphaInk(Vs4Image::PixelView{v.pixel(x, y), w, h, v.stride}, minAlpha);
-}
-
-inline bool SamePixels(const Vs4Image::PixelView& a, const Vs4Image::PixelView& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (int y = 0; y < a.height; ++y)
-        if (memcmp(a.row(y), b.row(y), size_t(a.width) * 4) != 0)
-            return false;
-    return true;
 }
 
 }  // namespace vstest

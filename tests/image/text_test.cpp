@@ -47,13 +47,13 @@ TEST(DrawText, RenderingHints) {
     Draw(other, 120, 40, style, "Quiz 7", rect, kTextSubpixelGridFit);
     Draw(again, 120, 40, style, "Quiz 7", rect);
     std::thread([&] { Draw(threaded, 120, 40, style, "Quiz 7", rect); }).join();
-    EXPECT_TRUE(SamePixels(first.view(), again.view()));
-    EXPECT_TRUE(SamePixels(first.view(), threaded.view()));
+    EXPECT_TRUE(SamePixels(first, again));
+    EXPECT_TRUE(SamePixels(first, threaded));
     auto alphas = [](const CBaseImage& image) {
         std::set<int> seen;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                seen.insert(PixelAt(image.view(), x, y) >> 24);
+                seen.insert(PixelAt(image, x, y) >> 24);
         return seen;
     };
     EXPECT_GT(alphas(first).size(), 10u);
@@ -131,12 +131,12 @@ TEST(DrawText, TheBoldFallbackIsBoldAlone) {
         Draw(bold, 100, 40, TextStyle{"NanumSquare Bold", 16, kFontBold}, kHangul, {2, 2, 0, 0})
             .empty());
     Draw(emboldened, 100, 40, TextStyle{"NanumSquare", 16, kFontBold}, kHangul, {2, 2, 0, 0});
-    EXPECT_TRUE(SamePixels(bold.view(), emboldened.view()));
+    EXPECT_TRUE(SamePixels(bold, emboldened));
     for (int32_t style : {0, int32_t{kFontUnderline}, int32_t{kFontStrikeout},
                           kFontItalic | kFontUnderline | kFontStrikeout}) {
         CBaseImage fallback;
         Draw(fallback, 100, 40, TextStyle{"NanumSquare Bold", 16, style}, kHangul, {2, 2, 0, 0});
-        EXPECT_TRUE(SamePixels(fallback.view(), bold.view())) << "style " << style;
+        EXPECT_TRUE(SamePixels(fallback, bold)) << "style " << style;
     }
 }
 
@@ -213,7 +213,7 @@ TEST(Captcha, CellsSideBySideFromTheThreadState) {
     }
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 100; ++x) {
-            const Argb c = PixelAt(image.view(), x, y);
+            const Argb c = PixelAt(image, x, y);
             EXPECT_TRUE(!(c >> 24) ||
                         ((c >> 16 & 0xFF) < 190 && (c >> 8 & 0xFF) < 190 && (c & 0xFF) < 190));
         }
@@ -226,12 +226,12 @@ TEST(Captcha, CellsSideBySideFromTheThreadState) {
                                        {all, 0}}) {
         const int n = DrawCode(image, 7, flags);
         EXPECT_TRUE(n == draws || draws == 0) << flags;
-        EXPECT_FALSE(SamePixels(plain.view(), image.view())) << flags;
+        EXPECT_FALSE(SamePixels(plain, image)) << flags;
     }
     DrawCode(again, 7, all);
-    EXPECT_TRUE(SamePixels(image.view(), again.view()));
+    EXPECT_TRUE(SamePixels(image, again));
     DrawCode(again, 8, all);
-    EXPECT_FALSE(SamePixels(image.view(), again.view()));
+    EXPECT_FALSE(SamePixels(image, again));
 
     CBaseImage none;
     EXPECT_EQ(DrawCaptcha(none, CaptchaOptions{"Arial", 12, 0, "AB"}), WrongState);
