@@ -49,13 +49,9 @@ void ExpectAt(const CBaseImage& image, std::initializer_list<std::tuple<int, int
         EXPECT_EQ(PixelAt(image, x, y), want) << x << "," << y;
 }
 
-struct Case {
-    std::string name;
-    int width, height;
-    Argb colour;
-    std::function<Status(CBaseImage&)> run;
-    std::function<void(const CBaseImage&)> check;
-};
+// What, the canvas's width, height and colour, the drawing and its check.
+using Case = std::tuple<const char*, int, int, Argb, std::function<Status(CBaseImage&)>,
+                        std::function<void(const CBaseImage&)>>;
 
 }  // namespace
 
@@ -181,11 +177,11 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
                  {{1000, 32, kRed}, {20000, 32, kGreen}, {29000, 32, kGreen}, {32000, 32, kRed}});
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, width, height, colour, run, check] : cases) {
+        SCOPED_TRACE(name);
         CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(c.width, c.height, c.colour), Ok);
-        ASSERT_EQ(c.run(image), Ok);
-        c.check(image);
+        ASSERT_EQ(image.CreateBlank(width, height, colour), Ok);
+        ASSERT_EQ(run(image), Ok);
+        check(image);
     }
 }
