@@ -66,17 +66,9 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    vstest::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
 // The pixel at (x, y) as an ARGB value, and its channels.
-inline uint32_t At(const Vs4Image::CBaseImage& image, int x, int y) {
-    return vstest::PixelAt(image, x, y);
-}
-inline void Set(Vs4Image::CBaseImage& image, int x, int y, uint32_t argb) {
-    vstest::SetPixel(image, x, y, argb);
-}
+inline Argb (*const At)(const Vs4Image::CBaseImage&, int x, int y) = vstest::PixelAt;
+inline void (*const Set)(Vs4Image::CBaseImage&, int x, int y, Argb) = vstest::SetPixel;
 inline constexpr auto Alpha = [](Argb c) { return int(c >> 24); };
 inline constexpr auto Red = [](Argb c) { return int(c >> 16 & 255); };
 inline constexpr auto Green = [](Argb c) { return int(c >> 8 & 255); };

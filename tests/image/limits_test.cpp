@@ -22,11 +22,11 @@ void ExpectEmpty(const CBaseImage& image) {
 
 TEST(Limits, MissingEmptyUnknownAndHugeFiles) {
     VsTest::TempDir dir;
-    VsTest::WriteBytes(dir / "empty.jpg", {});
-    VsTest::WriteBytes(dir / "text.jpg", {'h', 'e', 'l', 'l', 'o'});
+    vstest::WriteFile(dir / "empty.jpg", "");
+    vstest::WriteFile(dir / "text.jpg", "hello");
     // A file longer than any length the loader takes (32 bits) is refused
     // before it is read into memory (the file is sparse: no disk is used).
-    VsTest::WriteBytes(dir / "huge.bmp", {'B', 'M'});
+    vstest::WriteFile(dir / "huge.bmp", "BM");
     std::filesystem::resize_file(dir / "huge.bmp", (uint64_t(1) << 32) + 1);
     for (const auto& [name, status] : {std::pair{"missing.jpg", FileNotFound},
                                        {"no/such/dir.jpg", FileNotFound},
