@@ -20,26 +20,38 @@ void ExpectEmpty(const CBaseImage& image) {
 
 }  // namespace
 
-TEST(Limits, MissingEmptyUnknownAndHugeFiles) {
+// Missing, empty and unknown files are refused; so are a file longer than
+// any length the loader takes (32 bits) before it is read into memory (the
+// file is sparse: no disk is used) and an image above the pixel limit
+// before it is decoded.
+TEST(Limits, MissingEmptyUnknownAndOversizedFiles) {
     VsTest::TempDir dir;
+    ASSERT_TRUE(VsTest::Shell("convert rose: " + dir / "rose.png"));  // 70 x 46 = 3220 pixels
     vstest::WriteFile(dir / "empty.jpg", "");
     vstest::WriteFile(dir / "text.jpg", "hello");
-    // A file longer than any length the loader takes (32 bits) is refused
-    // before it is read into memory (the file is sparse: no disk is used).
     vstest::WriteFile(dir / "huge.bmp", "BM");
     std::filesystem::resize_file(dir / "huge.bmp", (uint64_t(1) << 32) + 1);
+    SetMaxImagePixels(3000);
     for (const auto& [name, status] : {std::pair{"missing.jpg", FileNotFound},
                                        {"no/such/dir.jpg", FileNotFound},
                                        {"empty.jpg", UnknownImageFormat},
                                        {"text.jpg", UnknownImageFormat},
-                                       {"huge.bmp", OutOfMemory}}) {
+                                       {"huge.bmp", OutOfMemory},
+                                       {"rose.png", OutOfMemory}}) {
         CBaseImage image;
         ASSERT_EQ(image.CreateBlank(2, 2, 0xFFFFFFFF), Ok);
         EXPECT_EQ(image.LoadFromFile(dir / name), status) << name;
         ExpectEmpty(image);
     }
     CBaseImage image;
+    EXPECT_EQ(image.CreateBlank(60, 60, 0xFFFFFFFF), OutOfMemory);
+    ExpectEmpty(image);
+    EXPECT_EQ(image.CreateBlank(50, 60, 0xFFFFFFFF), Ok);
+    SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
     EXPECT_EQ(image.LoadFromMemory(nullptr, 0), UnknownImageFormat);
+    EXPECT_EQ(image.CreateBlank(70000, 10, 0xFFFFFFFF), OutOfMemory);
+    EXPECT_EQ(image.CreateBlank(20000, 20000, 0xFFFFFFFF), OutOfMemory);  // 4e8 pixels
+    EXPECT_EQ(image.CreateBlank(0, 10, 0xFFFFFFFF), InvalidParameter);
 }
 
 // Files of every format cut short or overwritten after the signature fail;
@@ -92,23 +104,6 @@ TEST(Limits, TruncatedCorruptAndDamagedFilesNeverLeaveHalfAnImage) {
             EXPECT_EQ(image.width() > 0, status == Ok);
         }
     }
-}
-
-TEST(Limits, ImagesAboveThePixelLimitAreRefusedBeforeDecoding) {
-    VsTest::TempDir dir;
-    ASSERT_TRUE(VsTest::Shell("convert rose: " + dir / "rose.png"));  // 70 x 46 = 3220 pixels
-    SetMaxImagePixels(3000);
-    CBaseImage image;
-    EXPECT_EQ(image.LoadFromFile(dir / "rose.png"), OutOfMemory);
-    ExpectEmpty(image);
-    EXPECT_EQ(image.CreateBlank(60, 60, 0xFFFFFFFF), OutOfMemory);
-    ExpectEmpty(image);
-    EXPECT_EQ(image.CreateBlank(50, 60, 0xFFFFFFFF), Ok);
-    SetMaxImagePixels(Bitmap::kDefaultMaxPixels);
-    CBaseImage blank;
-    EXPECT_EQ(blank.CreateBlank(70000, 10, 0xFFFFFFFF), OutOfMemory);
-    EXPECT_EQ(blank.CreateBlank(20000, 20000, 0xFFFFFFFF), OutOfMemory);  // 4e8 pixels
-    EXPECT_EQ(blank.CreateBlank(0, 10, 0xFFFFFFFF), InvalidParameter);
 }
 
 // A palette index beyond the colours the header declares is black, even when
