@@ -190,12 +190,9 @@ TEST(BlendLayer, TransparencyOpacitySizesAndOtherNames) {
     EXPECT_EQ(At(base, 3, 3), 0xFFFFFFFFu);
 }
 
-// Source-over of every pair of source and destination alpha, at full and at
-// partial opacity, against the formula worked out in double precision:
-// A = sa + da (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded
-// once. Numerator and denominator are scaled to whole numbers so the one
-// division is the only rounding of the reference too. The green channel is
-// 250 everywhere: a mix of equal colours must stay that colour.
+// Source-over of every alpha pair, at full and partial opacity: A = sa + da
+// (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded once (the
+// reference in whole units). Green is 250 everywhere and must stay so.
 TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
     auto colourOf = [](int x, int y, bool layer) {
         return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}

@@ -1,6 +1,4 @@
-// Decoding and encoding through the image object: round trips, the layouts
-// real files come in, the choice of encoder, and EXIF metadata (read into
-// property items, written back into JPEG files on request, never into PNG).
+// Decoding and encoding through the image object, and EXIF metadata.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -46,9 +44,8 @@ TEST(Codecs, LosslessFormatsRoundTripExactly) {
     }
 }
 
-// Each layout is made by ImageMagick from rose: (70 x 46) and decoded by it
-// into a PNG reference, all in one shell run; our decoding must agree within
-// the tolerance. Variants decoded by the same code of ours share a row.
+// Each layout is made from rose: (70 x 46) and read back by ImageMagick for
+// the reference, in one shell run. Variants our code decodes alike share a row.
 TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
     VsTest::TempDir dir;
     const std::pair<const char*, int> cases[] = {
@@ -184,11 +181,9 @@ std::vector<std::string> ExifListing(const std::string& path) {
 
 }  // namespace
 
-// A camera photo carries a thumbnail (IFD1 with its picture) and an
-// interoperability directory besides the main, EXIF and GPS entries. Every
-// entry becomes a property item as stored (the orientation is not applied);
-// saved as JPEG with keep metadata, the new file has every one of them,
-// without it and as PNG none.
+// A camera photo's EXIF entries (main, EXIF, GPS, interoperability, and a
+// thumbnail in IFD1) become property items as stored; saved as JPEG with keep
+// metadata the new file has every one of them, without it or as PNG none.
 TEST(Metadata, ExifEntriesBecomePropertyItemsAndOnlyJpegKeepsThem) {
     VsTest::TempDir dir;
     const std::string photo = dir / "cam.jpg", kept = dir / "kept.jpg";

@@ -1,6 +1,5 @@
-// Colour adjustments against the formulas worked out in double precision on
-// pixels whose channels all differ, at several alphas, with values near 0,
-// 128 and 255.
+// Colour adjustments against their formulas in double precision, on channels
+// near 0, 128 and 255 at several alphas.
 #include <gtest/gtest.h>
 
 #include <thread>

@@ -1,6 +1,4 @@
-// Drawing: the graphics layer (fills, clips, image draws through colour
-// matrices and gamma, the conversion back to non-premultiplied pixels) and
-// the image object (blank canvases, the pristine copy, one image onto another).
+// The graphics layer and the image object's drawing and pristine copy.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -80,9 +78,8 @@ TEST(Graphics, ColourMatricesAndGammaOnDrawnImages) {
     }
 }
 
-// Drawing on part of an image leaves every pixel it does not touch exactly
-// as it was, whatever its alpha, also across a flush; a placement that is not
-// a finite, invertible mapping draws nothing and later drawing still works.
+// Untouched pixels stay exact, whatever their alpha, across a flush too; a
+// placement that is not a finite, invertible mapping draws nothing.
 TEST(Graphics, UntouchedPixelsKeepTheirExactValues) {
     CBaseImage image, original, source;
     MakePattern(image, 64, 32, true);
@@ -146,10 +143,8 @@ TEST(ImageObject, TransparencyFlagAndPristineCopy) {
     }
 }
 
-// Drawing places and clips the image; every pixel outside the drawn area
-// stays exactly as it was; placements at the ends of the int range draw
-// nothing; scaled drawing stretches over its rectangle without blending the
-// edge with anything.
+// Placed images are clipped, pixels outside stay exact, placements at the
+// ends of the int range draw nothing; scaled ones stretch without blending.
 TEST(ImageObject, DrawImageAtAndScaled) {
     CBaseImage base, original, red;
     MakePattern(base, 30, 20, true);

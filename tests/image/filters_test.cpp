@@ -140,9 +140,8 @@ TEST(SpatialFilter, SharpenArithmetic) {
     EXPECT_EQ(At(image, 1, 1), 0xFF000000u);
 }
 
-// Each filter's work memory counts against the pixel limit: refused, the
-// image keeps its pixels and the status says why (a 20 x 20 image needs
-// 400). Without pixels nothing runs.
+// Work memory counts against the pixel limit (a 20 x 20 image needs 400):
+// refused, the image keeps its pixels. Without pixels nothing runs.
 TEST(SpatialFilter, FailuresLeaveTheImageAndSayWhy) {
     const std::tuple<const char*, int, Status, std::function<Status(CBaseImage&)>> cases[] = {
         {"smooth", 100, OutOfMemory, [](CBaseImage& i) { return Smooth(i, 1); }},
@@ -199,9 +198,7 @@ TEST(Jitter, MovesPixelsAtMostTheRadius) {
         EXPECT_LE(farthest, reach);
         EXPECT_GE(farthest, reach * 3 / 4);
         EXPECT_GT(moved, 60 * 50 / 2);
-        if (radius == 4) {
-            EXPECT_EQ(At(image, 0, 0), Pack(255, 0, 0, 0));
-        }
+        EXPECT_TRUE(radius != 4 || At(image, 0, 0) == Pack(255, 0, 0, 0));
     }
 }
 
@@ -227,9 +224,7 @@ TEST(Noise, VisiblePixelsOnlyAndAmountsClamped) {
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) {
             EXPECT_EQ(Alpha(At(a, x, y)), Alpha(At(original, x, y)));
-            if (x < 10) {
-                EXPECT_EQ(At(a, x, y), 0x00336699u);
-            }
+            EXPECT_TRUE(x >= 10 || At(a, x, y) == 0x00336699u) << x;
             changed += At(a, x, y) != At(original, x, y);
         }
     EXPECT_GT(changed, 300);

@@ -32,8 +32,7 @@ TEST(Geometry, ResizeSizeRules) {
         EXPECT_EQ(image.width(), wantW);
         EXPECT_EQ(image.height(), wantH);
     }
-    CBaseImage empty;
-    EXPECT_EQ(empty.Resize(10, 10, 7, false), WrongState);
+    EXPECT_EQ(CBaseImage().Resize(10, 10, 7, false), WrongState);
 }
 
 TEST(Geometry, FitIntoLetterboxesOrCovers) {
@@ -145,6 +144,5 @@ TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
             image, [&](int x, int y) { return At(original, h ? W - 1 - x : x, v ? H - 1 - y : y); },
             0, "flip");
     }
-    CBaseImage empty;
-    EXPECT_EQ(empty.Flip(true, true), Ok);
+    EXPECT_EQ(CBaseImage().Flip(true, true), Ok);
 }

@@ -1,6 +1,5 @@
-// Helpers for the image engine's tests: file bytes, pixel access, patterned
-// images (the shared pixel helpers of support/pixels.h under the names these
-// tests use) and where drawn ink is.
+// Helpers for the image engine's tests: file bytes, pixels, patterned images
+// and where drawn ink is.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,8 +40,7 @@ inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
     return box.right < 0 ? InkBox{} : box;
 }
 
-// The same for the columns [x, x + w) and rows [y, y + h) of the image, in
-// their own coordinates.
+// The same for a w x h part of the image, in its own coordinates.
 inline InkBox AlphaInk(const Vs4Image::CBaseImage& image, int x, int y, int w, int h,
                        int minAlpha = 1) {
     const Vs4Image::PixelView v = image.view();

@@ -1,7 +1,5 @@
-// Images wider or taller than the graphics library's largest surface (32767
-// pixels a side) take every drawing operation: images drawn at a place or
-// scaled, text with and without a box, the verification code's lines,
-// rotation by any angle and both kinds of frame.
+// Images beyond the graphics library's largest surface (32767 pixels a
+// side) take every drawing operation.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -30,8 +28,7 @@ bool RedAcross(const CBaseImage& image, int at, bool row = false) {
     return false;
 }
 
-// A w x w picture of `colour` with a `middle` square inside a tenth of a
-// margin.
+// A w x w picture of `colour`, `middle` inside a margin of a tenth.
 void SavePicture(const std::string& path, int w, Argb colour, Argb middle) {
     CBaseImage picture;
     ASSERT_EQ(picture.CreateBlank(w, w, colour), Ok);

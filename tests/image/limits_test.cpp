@@ -20,10 +20,8 @@ void ExpectEmpty(const CBaseImage& image) {
 
 }  // namespace
 
-// Missing, empty and unknown files are refused; so are a file longer than
-// any length the loader takes (32 bits) before it is read into memory (the
-// file is sparse: no disk is used) and an image above the pixel limit
-// before it is decoded.
+// Refused: missing, empty and unknown files, a file beyond 32-bit lengths
+// before it is read (sparse: no disk used), an image above the pixel limit.
 TEST(Limits, MissingEmptyUnknownAndOversizedFiles) {
     VsTest::TempDir dir;
     ASSERT_TRUE(VsTest::Shell("convert rose: " + dir / "rose.png"));  // 70 x 46 = 3220 pixels
@@ -54,10 +52,8 @@ TEST(Limits, MissingEmptyUnknownAndOversizedFiles) {
     EXPECT_EQ(image.CreateBlank(0, 10, 0xFFFFFFFF), InvalidParameter);
 }
 
-// Files of every format cut short or overwritten after the signature fail;
-// damaged at random (from a fixed seed) each decode either succeeds with a
-// whole image or fails and leaves the object empty, and the sanitizers catch
-// any read outside the input.
+// Files cut short or overwritten after the signature fail; damaged at random
+// (fixed seed) they decode whole or fail leaving the object empty.
 TEST(Limits, TruncatedCorruptAndDamagedFilesNeverLeaveHalfAnImage) {
     VsTest::TempDir dir;
     std::vector<std::string> writes = {"f.jpg", "f.png", "f.gif", "f.tif", "f.webp", "f.bmp"};

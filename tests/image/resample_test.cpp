@@ -170,11 +170,9 @@ TEST(Resample, AWindowIsThatPartOfTheResult) {
     }
 }
 
-// Turning a tall image into a wide one with a kernel that is not widened
-// touches only a few source rows per output row; the work memory must not
-// grow with the source rows the output spans (a 64 x 8000 image stretched to
-// 8000 x 64 once asked for 8000 filtered rows of 8000 pixels, half a
-// gigabyte). Run in a child process so that its peak memory is its own.
+// Stretching 64 x 8000 to 8000 x 64 (a kernel not widened) once kept 8000
+// filtered rows of 8000 pixels, half a gigabyte; the work memory must not
+// grow with the rows spanned. A child process has a peak of its own.
 TEST(Resample, WorkMemoryDoesNotGrowWithTheRowsSpanned) {
     CBaseImage image;
     MakePattern(image, 64, 8000, true);
