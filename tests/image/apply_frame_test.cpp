@@ -26,11 +26,10 @@ void SavePicture(const std::string& path, int w, int h, Argb background,
                  std::span<const Rect> rects = {}) {
     CBaseImage image;
     ASSERT_EQ(image.CreateBlank(w, h, background), Ok);
-    {
-        Graphics g(*image.bitmap());
-        for (const auto& [x, y, rw, rh, colour] : rects)
-            g.SetRectangle(x, y, rw, rh, colour);
-    }
+    Graphics g(*image.bitmap());
+    for (const auto& [x, y, rw, rh, colour] : rects)
+        g.SetRectangle(x, y, rw, rh, colour);
+    g.Flush();
     ASSERT_EQ(image.SaveToFile(path, 90, 0), Ok);
 }
 
@@ -103,7 +102,6 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
         {380, 150, kCyan},   {200, 290, kGrey},   {30, 10, kBlack},   {39, 10, kBlack},
         {60, 10, kGreen},    {360, 10, kGreen},   {10, 60, kYellow}};
     ExpectPixels(photo, stretched);
-
     MakePhoto(photo);
     ASSERT_EQ(ApplyFrame(photo, dir.path(), "tile"), Ok);
     for (int x = 30; x < 370; x += 30) {

@@ -172,7 +172,6 @@ TEST(BlendLayer, TransparencyOpacitySizesAndOtherNames) {
     EXPECT_EQ(BlendOne(0xFFC86432, 0x00646464, "screen", 255), 0xFFC86432u);
     EXPECT_EQ(BlendOne(0xFFC86432, 0xFF646464, "multiply", 1000), 0xFF4E2713u);
     EXPECT_EQ(BlendOne(0x800000FF, 0x80FF0000, "x", 255), 0xC0AA0055u);
-
     CBaseImage base, small, large, empty;
     base.CreateBlank(4, 4, 0xFF808080);
     small.CreateBlank(3, 4, 0xFF000000);

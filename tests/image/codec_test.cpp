@@ -34,7 +34,6 @@ TEST(Codecs, LosslessFormatsRoundTripExactly) {
             ASSERT_EQ(fromFile.LoadFromFile(path), Ok) << ext;
             EXPECT_TRUE(VsTest::SamePixels(original, fromFile)) << ext << " alpha " << alpha;
             EXPECT_FALSE(fromFile.hasTransparency());
-
             std::vector<uint8_t> stream = {1, 2, 3};  // saving appends
             ASSERT_EQ(original.SaveToStream(ext, 90, 0, stream), Ok);
             CBaseImage fromBytes;
@@ -97,6 +96,14 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
             jpeg[0] = 0;  // no start-of-image marker
             EXPECT_FALSE(ProbeJpegSize(jpeg.data(), jpeg.size(), w, h));
         }
+        // JPEG decodes at the smallest scale not below the hint (2/8; one side
+        // is enough); other formats ignore it.
+        const bool jpeg = files[i].ends_with(".jpg");
+        for (const DecodeHint hint : {DecodeHint{17, 12}, {17, 0}, {0, 12}}) {
+            ASSERT_EQ(ours.LoadFromFile(dir / files[i], hint), Ok);
+            EXPECT_EQ(ours.width(), jpeg ? 18 : 70);
+            EXPECT_EQ(ours.height(), jpeg ? 12 : 46);
+        }
         if (files[i] == "b.tif") {  // big-endian: the entries' values arrive little-endian
             ASSERT_EQ(VsTest::ReadBytes(dir / files[i]).at(0), 'M');
             for (const auto& [id, value] : {std::pair{0x0100, 70}, {0x0101, 46}}) {
@@ -106,25 +113,6 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
             }
         }
     }
-}
-
-TEST(Codecs, JpegDecodesAtAReducedSizeOnlyWhenHinted) {
-    VsTest::TempDir dir;
-    const std::string path = dir / "big.jpg";
-    ASSERT_TRUE(VsTest::Shell("convert -size 800x600 gradient:red-blue " + path));
-    CBaseImage full, reduced, png;
-    ASSERT_EQ(full.LoadFromFile(path), Ok);
-    EXPECT_EQ(full.width(), 800);
-    // 800 x 2/8, the smallest scale not below the hint; one side is enough.
-    for (const DecodeHint hint : {DecodeHint{150, 100}, {150, 0}, {0, 100}}) {
-        ASSERT_EQ(reduced.LoadFromFile(path, hint), Ok);
-        EXPECT_EQ(reduced.width(), 200);
-        EXPECT_EQ(reduced.height(), 150);
-    }
-    const std::string pngPath = dir / "big.png";
-    ASSERT_EQ(full.SaveToFile(pngPath, 0, 0), Ok);
-    ASSERT_EQ(png.LoadFromFile(pngPath, DecodeHint{150, 100}), Ok);
-    EXPECT_EQ(png.width(), 800);  // other formats ignore the hint
 }
 
 // The file extension or format name (any case) chooses the encoder; other
@@ -166,14 +154,9 @@ std::vector<std::string> ExifListing(const std::string& path) {
     EXPECT_TRUE(VsTest::Shell("exiv2 -pt '" + path + "' > '" + path + ".txt'"));
     std::istringstream in(vstest::ReadFile(path + ".txt"));
     for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string key, word, normalised;
-        words >> key;
+        const std::string key = line.substr(0, line.find(' '));
         const bool offset = key.ends_with("Tag") || key == "Exif.Thumbnail.JPEGInterchangeFormat";
-        normalised = key;
-        while (!offset && words >> word)
-            normalised += " " + word;
-        lines.push_back(normalised);
+        lines.push_back(offset ? key : line);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -213,7 +196,6 @@ TEST(Metadata, ExifEntriesBecomePropertyItemsAndOnlyJpegKeepsThem) {
     EXPECT_EQ(Find(image, 0x0112)->value, (std::vector<uint8_t>{6, 0}));
     ASSERT_NE(Find(image, 0x9003), nullptr);  // in the EXIF directory
     ASSERT_NE(Find(image, 0x0001), nullptr);  // in the GPS directory
-
     ASSERT_EQ(image.Resize(200, 0, 7, false), Ok);
     ASSERT_EQ(image.SaveToFile(kept, 90, 1), Ok);
     ASSERT_EQ(image.SaveToFile(dir / "dropped.jpg", 90, 0), Ok);

@@ -125,7 +125,6 @@ TEST(ImageObject, TransparencyFlagAndPristineCopy) {
     EXPECT_TRUE(image.hasTransparency());
     ASSERT_EQ(image.CreateBlank(10, 5, 0xFFFFFFFF), Ok);
     EXPECT_FALSE(image.hasTransparency());
-
     CBaseImage plain, kept;
     ASSERT_EQ(plain.CreateBlank(20, 10, 0xFF00FF00), Ok);
     ASSERT_EQ(plain.Resize(5, 0, 7, false), Ok);
@@ -168,7 +167,6 @@ TEST(ImageObject, DrawImageAtAndScaled) {
         0, "placed");
     base.DrawImageAt(base, 5, 5, 255);  // onto itself
     EXPECT_EQ(At(base, 4, 4), At(original, 4, 4));
-
     CBaseImage canvas, small;
     ASSERT_EQ(canvas.CreateBlank(40, 20, 0xFFFFFFFF), Ok);
     ASSERT_EQ(small.CreateBlank(2, 2, 0xFF00FF00), Ok);

@@ -75,7 +75,6 @@ inline Argb Pack(int a, int r, int g, int b) {
     return Argb(a) << 24 | Argb(r) << 16 | Argb(g) << 8 | Argb(b);
 }
 
-// A w x h image with the pixels colour(x, y).
 template <typename F>
 void Fill(Vs4Image::CBaseImage& image, int w, int h, F colour) {
     ASSERT_EQ(image.CreateBlank(w, h, 0), Vs4Image::Ok);

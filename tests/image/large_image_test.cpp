@@ -62,7 +62,6 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
     std::ofstream(folder / "over.xml")
         << R"(<frame><horizontal src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/>)"
            R"(<vertical src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/></frame>)";
-
     const Case cases[] = {
         // Shrunk 650 times, a quarter of the canvas still reads more source
         // than one surface holds.
