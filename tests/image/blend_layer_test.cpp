@@ -148,12 +148,10 @@ Argb BlendOne(Argb base, Argb layer, const char* method, uint32_t opacity = 255)
 TEST(BlendLayer, EveryModeMatchesItsFormula) {
     for (const auto& [name, f] : kSeparable) {
         EXPECT_TRUE(IsBlendMode(name));
-        CheckMode(
-            name,
-            [f = f](const Rgb& b, const Rgb& l) {
-                return Rgb{f(b[0], l[0]), f(b[1], l[1]), f(b[2], l[2])};
-            },
-            0);
+        const auto each = [f = f](const Rgb& b, const Rgb& l) {
+            return Rgb{f(b[0], l[0]), f(b[1], l[1]), f(b[2], l[2])};
+        };
+        CheckMode(name, each, 0);
     }
     for (const auto& [name, pick] : kHsvModes) {
         EXPECT_TRUE(IsBlendMode(name));

@@ -175,27 +175,28 @@ TEST(ThreadRandom, CRuntimeSequencePerThread) {
     EXPECT_EQ(ThreadRandom(), 6334);
 }
 
-// Every pixel comes from at most the radius away (radii above 32 count as
-// 32); the first pixel's draws 41 and 18467 give offsets trunc(-3.99) = -3
-// and trunc(0.51) = 0, outside the image, so it keeps its own value.
-TEST(Jitter, MovesPixelsAtMostTheRadius) {
+// Each pixel in row order moves its source by two draws, trunc((n / 32767 -
+// 0.5) * 2r) each (r at most 32), and keeps its value when that is outside.
+TEST(Jitter, EachPixelFromItsTwoDraws) {
     for (int radius : {4, 50}) {
         CBaseImage image;
         Fill(image, 60, 50, [](int x, int y) { return Pack(255, x, y, 0); });
         ResetThreadRandom();
         EXPECT_EQ(Jitter(image, radius), Ok);
-        const int reach = std::min(radius, 32);
-        int moved = 0, farthest = 0;
+        ResetThreadRandom();
+        const auto offset = [r = std::min(radius, 32)] {
+            return int((ThreadRandom() / 32767.0 - 0.5) * 2 * r);
+        };
+        int wrong = 0, moved = 0;
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 60; ++x) {
-                const Argb c = At(image, x, y);
-                farthest = std::max({farthest, std::abs(Red(c) - x), std::abs(Green(c) - y)});
-                moved += Red(c) != x || Green(c) != y;
+                const int nx = x + offset(), ny = y + offset();
+                const bool inside = nx >= 0 && nx < 60 && ny >= 0 && ny < 50;
+                wrong += At(image, x, y) != (inside ? Pack(255, nx, ny, 0) : Pack(255, x, y, 0));
+                moved += inside && (nx != x || ny != y);
             }
-        EXPECT_LE(farthest, reach);
-        EXPECT_GE(farthest, reach * 3 / 4);
-        EXPECT_GT(moved, 60 * 50 / 2);
-        EXPECT_TRUE(radius != 4 || At(image, 0, 0) == Pack(255, 0, 0, 0));
+        EXPECT_EQ(wrong, 0) << radius;
+        EXPECT_GT(moved, 60 * 50 / 2) << radius;
     }
 }
 
