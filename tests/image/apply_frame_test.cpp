@@ -45,8 +45,7 @@ void SaveBoxPicture(const std::string& path) {
     SavePicture(path, 90, 90, 0xFFFFFFFF, rects);
 }
 
-// `repeat` for the left, top and bottom sides; the right-bottom corner is
-// `cornerHeight` high.
+// `repeat` for left, top and bottom sides; right-bottom corner `cornerHeight` high.
 std::string BoxTemplate(const std::string& repeat, const std::string& src = "box.png",
                         int cornerHeight = 30) {
     const std::string r = "\" repeat=\"" + repeat + "\"/>\n";
@@ -117,6 +116,14 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
     const Probe tiled[] = {{369, 10, kGreen},   {370, 10, kBlue},  {10, 270, kMagenta},
                            {150, 150, kPhotoB}, {385, 275, kCyan}, {385, 285, kOrange}};
     ExpectPixels(photo, tiled);
+    // Corners that overlap from top and bottom leave the photo no room.
+    vstest::WriteFile(dir / "tight.xml",
+                      R"(<frame src="box.png"><lefttop x="0" y="0" width="30" height="30")"
+                      R"( drawx="20" drawy="20"/><rightbottom x="60" y="60" width="30")"
+                      R"( height="30" drawx="10" drawy="10"/></frame>)");
+    MakePhoto(photo, 200, 30);
+    ASSERT_EQ(ApplyFrame(photo, dir.path(), "tight"), Ok);
+    EXPECT_EQ(PixelAt(photo, 100, 15), 0u);
 }
 
 // Landscape photos take the horizontal overlay, portrait and square ones the

@@ -100,8 +100,7 @@ Argb Compose(int ba, int la, int opacity, const Rgb& base, const Rgb& mode) {
     return Pack(alpha, c[0], c[1], c[2]);
 }
 
-// Value pairs near 0, 128 and 255 on red, and two other values on green and
-// blue so that no pixel is grey.
+// Values near 0, 128 and 255; green and blue differ so that no pixel is grey.
 const int kValues[] = {0, 1, 2, 64, 127, 128, 129, 200, 254, 255};
 constexpr int kN = 10;
 Rgb BaseRgb(int x) {

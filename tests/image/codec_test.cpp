@@ -115,8 +115,7 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
     }
 }
 
-// The file extension or format name (any case) chooses the encoder; other
-// formats are refused and nothing is written.
+// The extension or format name (any case) picks the encoder; others write nothing.
 TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
     VsTest::TempDir dir;
     CBaseImage image;

@@ -83,8 +83,7 @@ void Fill(Vs4Image::CBaseImage& image, int w, int h, F colour) {
             Set(image, x, y, colour(x, y));
 }
 
-// A w x h image whose every pixel differs: a gradient with a varying alpha
-// when `alpha` is set, opaque otherwise.
+// A w x h gradient whose pixels all differ; alpha varies when `alpha` is set.
 inline void MakePattern(Vs4Image::CBaseImage& image, int w, int h, bool alpha) {
     Fill(image, w, h, [alpha](int x, int y) {
         return Pack(alpha ? (x * 7 + y * 13) % 256 : 255, (x * 5) & 255, (y * 3) & 255,

@@ -20,8 +20,7 @@ struct Plane {
     double* at(int x, int y) { return &v[(size_t(y) * w + x) * 4]; }
 };
 
-// Blocks of fx x fy pixels averaged (colours weighted by alpha), rounded to
-// bytes.
+// Blocks of fx x fy pixels averaged (colours by alpha), rounded to bytes.
 void BoxAverage(const CBaseImage& image, int fx, int fy, CBaseImage& out) {
     const int w = (image.width() + fx - 1) / fx, h = (image.height() + fy - 1) / fy;
     Fill(out, w, h, [&](int bx, int by) {

@@ -100,8 +100,7 @@ TEST(DrawText, AlignmentAlongTheLine) {
     EXPECT_GT(bottom.width(), 2 * top.width());
 }
 
-// Underline adds ink below the baseline, strikeout a bar across the gap
-// between two letters.
+// Underline adds ink below the baseline, strikeout a bar between letters.
 TEST(DrawText, UnderlineAndStrikeout) {
     CBaseImage plain, under, struck;
     const InkBox p = Draw(plain, 100, 50, TextStyle{"Arial", 20}, "HH", {5, 5, 0, 0}, 0, 128);
@@ -140,8 +139,7 @@ TEST(DrawText, TheBoldFallbackIsBoldAlone) {
     }
 }
 
-// Hangul and accented Latin find real glyphs (through font fallback where
-// needed); a private-use character shows that missing glyphs are noticed.
+// Hangul and accented Latin find glyphs (by fallback); a private-use one is missing.
 TEST(DrawText, NonAsciiDrawsGlyphs) {
     for (const std::string& text : {kHangul, std::string("\xC3\x89l\xC3\xA8ve \xC3\xBC\xC3\xB1")})
         for (const char* font : {"Arial", "NanumGothic"}) {
