@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <filesystem>
+#include <span>
 
 #include "image/frame/frame_template.h"
 #include "image/graphics.h"
-#include "image/ink_probe.h"
-#include "support/temp_dir.h"
+#include "image_test_util.h"
 
 using namespace Vs4Image;
 using vstest::PixelAt;
@@ -20,21 +19,17 @@ constexpr Argb kYellow = 0xFFFFFF00, kCyan = 0xFF00FFFF, kMagenta = 0xFFFF00FF;
 constexpr Argb kGrey = 0xFF808080, kOrange = 0xFFFF8000;
 constexpr Argb kPhotoA = 0xFF112233, kPhotoB = 0xFF778899, kPhotoC = 0xFF445566;
 
-struct Rect {
-    int x, y, w, h;
-    Argb colour;
-};
+using Rect = std::tuple<int, int, int, int, Argb>;  // x, y, width, height, colour
 
 // A picture of solid rectangles, saved as PNG.
 void SavePicture(const std::string& path, int w, int h, Argb background,
-                 std::initializer_list<Rect> rects) {
+                 std::span<const Rect> rects = {}) {
     CBaseImage image;
     ASSERT_EQ(image.CreateBlank(w, h, background), Ok);
-    {
-        Graphics g(*image.bitmap());
-        for (const Rect& r : rects)
-            g.SetRectangle(r.x, r.y, r.w, r.h, r.colour);
-    }
+    Graphics g(*image.bitmap());
+    for (const auto& [x, y, rw, rh, colour] : rects)
+        g.SetRectangle(x, y, rw, rh, colour);
+    g.Flush();
     ASSERT_EQ(image.SaveToFile(path, 90, 0), Ok);
 }
 
@@ -42,22 +37,15 @@ void SavePicture(const std::string& path, int w, int h, Argb background,
 // and bottom sides and the first row of the left side are black so that
 // tiles can be told apart.
 void SaveBoxPicture(const std::string& path) {
-    SavePicture(path, 90, 90, 0xFFFFFFFF,
-                {{0, 0, 30, 30, kRed},
-                 {30, 0, 30, 30, kGreen},
-                 {30, 0, 1, 30, kBlack},
-                 {60, 0, 30, 30, kBlue},
-                 {0, 30, 30, 30, kYellow},
-                 {0, 30, 30, 1, kBlack},
-                 {60, 30, 30, 30, kCyan},
-                 {0, 60, 30, 30, kMagenta},
-                 {30, 60, 30, 30, kGrey},
-                 {30, 60, 1, 30, kBlack},
-                 {60, 60, 30, 30, kOrange}});
+    const Rect rects[] = {
+        {0, 0, 30, 30, kRed},    {30, 0, 30, 30, kGreen},   {30, 0, 1, 30, kBlack},
+        {60, 0, 30, 30, kBlue},  {0, 30, 30, 30, kYellow},  {0, 30, 30, 1, kBlack},
+        {60, 30, 30, 30, kCyan}, {0, 60, 30, 30, kMagenta}, {30, 60, 30, 30, kGrey},
+        {30, 60, 1, 30, kBlack}, {60, 60, 30, 30, kOrange}};
+    SavePicture(path, 90, 90, 0xFFFFFFFF, rects);
 }
 
-// `repeat` for the left, top and bottom sides; the right-bottom corner is
-// `cornerHeight` high.
+// `repeat` for left, top and bottom sides; right-bottom corner `cornerHeight` high.
 std::string BoxTemplate(const std::string& repeat, const std::string& src = "box.png",
                         int cornerHeight = 30) {
     const std::string r = "\" repeat=\"" + repeat + "\"/>\n";
@@ -82,14 +70,11 @@ void MakePhoto(CBaseImage& photo, int w = 400, int h = 300) {
     g.SetRectangle(w / 4, 0, w - w / 4, h / 4, kPhotoC);
 }
 
-struct Probe {
-    int x, y;
-    Argb want;
-};
+using Probe = std::tuple<int, int, Argb>;  // x, y, colour
 
-void ExpectPixels(const CBaseImage& image, std::initializer_list<Probe> probes) {
-    for (const Probe& p : probes)
-        EXPECT_EQ(PixelAt(image.view(), p.x, p.y), p.want) << p.x << "," << p.y;
+void ExpectPixels(const CBaseImage& image, std::span<const Probe> probes) {
+    for (const auto& [x, y, want] : probes)
+        EXPECT_EQ(PixelAt(image, x, y), want) << x << "," << y;
 }
 
 }  // namespace
@@ -109,48 +94,44 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
     ASSERT_EQ(photo.height(), 300);
     // Photo x = 100 lands on 20 + 100 * 360 / 400 = 110, y = 75 on 85. The
     // top side's black first column becomes one band 340 / 30 wide.
-    ExpectPixels(photo, {{109, 150, kPhotoA},
-                         {110, 150, kPhotoB},
-                         {150, 84, kPhotoC},
-                         {150, 85, kPhotoB},
-                         {369, 269, kPhotoB},
-                         {5, 5, kRed},
-                         {29, 29, kRed},
-                         {394, 5, kBlue},
-                         {370, 0, kBlue},
-                         {394, 294, kOrange},
-                         {5, 294, kMagenta},
-                         {10, 150, kYellow},
-                         {380, 150, kCyan},
-                         {200, 290, kGrey},
-                         {30, 10, kBlack},
-                         {39, 10, kBlack},
-                         {60, 10, kGreen},
-                         {360, 10, kGreen},
-                         {10, 60, kYellow}});
-
+    const Probe stretched[] = {
+        {109, 150, kPhotoA}, {110, 150, kPhotoB}, {150, 84, kPhotoC}, {150, 85, kPhotoB},
+        {369, 269, kPhotoB}, {5, 5, kRed},        {29, 29, kRed},     {394, 5, kBlue},
+        {370, 0, kBlue},     {394, 294, kOrange}, {5, 294, kMagenta}, {10, 150, kYellow},
+        {380, 150, kCyan},   {200, 290, kGrey},   {30, 10, kBlack},   {39, 10, kBlack},
+        {60, 10, kGreen},    {360, 10, kGreen},   {10, 60, kYellow}};
+    ExpectPixels(photo, stretched);
     MakePhoto(photo);
     ASSERT_EQ(ApplyFrame(photo, dir.path(), "tile"), Ok);
-    for (int x = 30; x < 370; x += 30)
-        ExpectPixels(photo, {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}});
-    for (int y = 30; y < 270; y += 30)
-        ExpectPixels(photo, {{10, y, kBlack}, {10, y + 1, kYellow}});
+    for (int x = 30; x < 370; x += 30) {
+        const Probe bands[] = {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}};
+        ExpectPixels(photo, bands);
+    }
+    for (int y = 30; y < 270; y += 30) {
+        const Probe bands[] = {{10, y, kBlack}, {10, y + 1, kYellow}};
+        ExpectPixels(photo, bands);
+    }
     // The bottom side stops where the (shorter) corner begins: the right side
     // shows beside the corner.
-    ExpectPixels(photo, {{369, 10, kGreen},
-                         {370, 10, kBlue},
-                         {10, 270, kMagenta},
-                         {150, 150, kPhotoB},
-                         {385, 275, kCyan},
-                         {385, 285, kOrange}});
+    const Probe tiled[] = {{369, 10, kGreen},   {370, 10, kBlue},  {10, 270, kMagenta},
+                           {150, 150, kPhotoB}, {385, 275, kCyan}, {385, 285, kOrange}};
+    ExpectPixels(photo, tiled);
+    // Corners that overlap from top and bottom leave the photo no room.
+    vstest::WriteFile(dir / "tight.xml",
+                      R"(<frame src="box.png"><lefttop x="0" y="0" width="30" height="30")"
+                      R"( drawx="20" drawy="20"/><rightbottom x="60" y="60" width="30")"
+                      R"( height="30" drawx="10" drawy="10"/></frame>)");
+    MakePhoto(photo, 200, 30);
+    ASSERT_EQ(ApplyFrame(photo, dir.path(), "tight"), Ok);
+    EXPECT_EQ(PixelAt(photo, 100, 15), 0u);
 }
 
 // Landscape photos take the horizontal overlay, portrait and square ones the
 // vertical; the photo goes onto the marked corners, scaled.
 TEST(ApplyFrame, OverlayChoosesByShape) {
     vstest::TempDir dir;
-    SavePicture(dir / "h.png", 100, 50, 0x80FF0000, {});
-    SavePicture(dir / "v.png", 50, 100, 0x800000FF, {});
+    SavePicture(dir / "h.png", 100, 50, 0x80FF0000);
+    SavePicture(dir / "v.png", 50, 100, 0x800000FF);
     vstest::WriteFile(dir / "pic.xml", R"(<frame>
   <horizontal src="h.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="40" x4="90" y4="40"/>
   <vertical src="v.png" x1="10" y1="10" x2="40" y2="10" x3="10" y3="90"/>
@@ -159,17 +140,17 @@ TEST(ApplyFrame, OverlayChoosesByShape) {
         CBaseImage photo;
         ASSERT_EQ(photo.CreateBlank(w, 200, kGreen), Ok);
         ASSERT_EQ(ApplyFrame(photo, dir.path(), "pic"), Ok);
-        const Argb outside = PixelAt(photo.view(), w - 3, 197);
-        const Argb inside = PixelAt(photo.view(), w / 2, 100);
+        const Argb outside = PixelAt(photo, w - 3, 197);
+        const Argb inside = PixelAt(photo, w / 2, 100);
         EXPECT_EQ(outside & 0xFFFFFF, w > 200 ? 0xFF0000u : 0x0000FFu) << w;
         EXPECT_NEAR(int(outside >> 24), 128, 2) << w;
         EXPECT_EQ(inside >> 24, 255u) << w;
         EXPECT_NEAR(int(inside >> 8 & 0xFF), 127, 2) << w;  // green, half covered
         if (w == 200) {  // the photo's corner at (10 * 4, 10 * 2)
-            EXPECT_LT(PixelAt(photo.view(), 38, 100) >> 8 & 0xFF, 10u);
-            EXPECT_GT(PixelAt(photo.view(), 42, 100) >> 8 & 0xFF, 100u);
-            EXPECT_LT(PixelAt(photo.view(), 100, 18) >> 8 & 0xFF, 10u);
-            EXPECT_GT(PixelAt(photo.view(), 100, 22) >> 8 & 0xFF, 100u);
+            EXPECT_LT(PixelAt(photo, 38, 100) >> 8 & 0xFF, 10u);
+            EXPECT_GT(PixelAt(photo, 42, 100) >> 8 & 0xFF, 100u);
+            EXPECT_LT(PixelAt(photo, 100, 18) >> 8 & 0xFF, 10u);
+            EXPECT_GT(PixelAt(photo, 100, 22) >> 8 & 0xFF, 100u);
         }
     }
 }
@@ -197,10 +178,10 @@ TEST(ApplyFrame, FailuresLeaveTheImage) {
     for (const char* name : {"missing", "broken", "other", "nested", "empty", "up", "abs",
                              "../outside", "", "nooverlay"}) {
         EXPECT_EQ(ApplyFrame(photo, folder, name), InvalidParameter) << name;
-        EXPECT_TRUE(vstest::SamePixels(photo.view(), original.view())) << name;
+        EXPECT_TRUE(vstest::SamePixels(photo, original)) << name;
     }
     EXPECT_EQ(ApplyFrame(photo, folder, "nopic"), FileNotFound);
-    EXPECT_TRUE(vstest::SamePixels(photo.view(), original.view()));
+    EXPECT_TRUE(vstest::SamePixels(photo, original));
     CBaseImage none;
     EXPECT_EQ(ApplyFrame(none, dir.path(), "outside"), WrongState);
 }

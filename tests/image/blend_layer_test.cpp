@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <functional>
-
 #include "image/blend/blend_layer.h"
 #include "image_test_util.h"
 
@@ -78,28 +73,17 @@ Rgb FromHsvD(HsvD c) {
     return table[i];
 }
 using PixelModeD = std::function<Rgb(const Rgb&, const Rgb&)>;
-const std::pair<const char*, PixelModeD> kHsvModes[] = {
-    {"hue",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hl = ToHsvD(l), hb = ToHsvD(b);
-         return hl.s == 0 ? b : FromHsvD({hl.h, hb.s, hb.v});
-     }},
-    {"saturation",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hb = ToHsvD(b);
-         return FromHsvD({hb.h, ToHsvD(l).s, hb.v});
-     }},
-    {"color",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hl = ToHsvD(l);
-         return FromHsvD({hl.h, hl.s, ToHsvD(b).v});
-     }},
-    {"value",
-     [](const Rgb& b, const Rgb& l) {
-         const HsvD hb = ToHsvD(b);
-         return FromHsvD({hb.h, hb.s, ToHsvD(l).v});
-     }},
-};
+// Each mode takes hue, saturation and value from the base (b) or the layer
+// (l); the hue of a grey layer leaves the base as it is.
+const std::pair<const char*, const char*> kHsvModes[] = {
+    {"hue", "lbb"}, {"saturation", "blb"}, {"color", "llb"}, {"value", "bbl"}};
+Rgb HsvMode(const std::string& pick, const Rgb& b, const Rgb& l) {
+    const HsvD hb = ToHsvD(b), hl = ToHsvD(l);
+    if (pick == "lbb" && hl.s == 0)
+        return b;
+    return FromHsvD(
+        {(pick[0] == 'l' ? hl : hb).h, (pick[1] == 'l' ? hl : hb).s, (pick[2] == 'l' ? hl : hb).v});
+}
 
 // The layer alpha scaled by the opacity covers the base: alpha a1 + ba (1 -
 // a1) rounded, and each colour the base mixed with the mode colour by the
@@ -116,8 +100,7 @@ Argb Compose(int ba, int la, int opacity, const Rgb& base, const Rgb& mode) {
     return Pack(alpha, c[0], c[1], c[2]);
 }
 
-// Value pairs near 0, 128 and 255 on red, and two other values on green and
-// blue so that no pixel is grey.
+// Values near 0, 128 and 255; green and blue differ so that no pixel is grey.
 const int kValues[] = {0, 1, 2, 64, 127, 128, 129, 200, 254, 255};
 constexpr int kN = 10;
 Rgb BaseRgb(int x) {
@@ -129,27 +112,23 @@ Rgb LayerRgb(int y) {
 
 // `slack`: the hue modes work in single precision and may truncate one lower.
 void CheckMode(const char* mode, const PixelModeD& reference, int slack) {
-    struct Alphas {
-        int base, layer, opacity, tolerance;
-    };
-    for (const Alphas& a :
-         {Alphas{255, 255, 255, 0}, {160, 220, 150, 1}, {255, 255, 128, 1}, {3, 250, 255, 1}}) {
+    for (const auto& [ba, la, opacity, tolerance] :
+         {std::array{255, 255, 255, 0}, {160, 220, 150, 1}, {255, 255, 128, 1}, {3, 250, 255, 1}}) {
         CBaseImage base, layer;
         const auto pixel = [](int alpha, const Rgb& c) {
             return Pack(alpha, int(c[0]), int(c[1]), int(c[2]));
         };
-        Fill(base, kN, kN, [&](int x, int) { return pixel(a.base, BaseRgb(x)); });
-        Fill(layer, kN, kN, [&](int, int y) { return pixel(a.layer, LayerRgb(y)); });
-        ASSERT_EQ(BlendLayer(base, layer, mode, a.opacity), Ok);
-        const std::string what = std::string(mode) + " alphas " + std::to_string(a.base) + "/" +
-                                 std::to_string(a.layer) + " opacity " + std::to_string(a.opacity);
+        Fill(base, kN, kN, [&](int x, int) { return pixel(ba, BaseRgb(x)); });
+        Fill(layer, kN, kN, [&](int, int y) { return pixel(la, LayerRgb(y)); });
+        ASSERT_EQ(BlendLayer(base, layer, mode, opacity), Ok);
+        const std::string what = std::string(mode) + " alphas " + std::to_string(ba) + "/" +
+                                 std::to_string(la) + " opacity " + std::to_string(opacity);
         MaxError(
             base,
             [&](int x, int y) {
-                return Compose(a.base, a.layer, a.opacity, BaseRgb(x),
-                               reference(BaseRgb(x), LayerRgb(y)));
+                return Compose(ba, la, opacity, BaseRgb(x), reference(BaseRgb(x), LayerRgb(y)));
             },
-            std::max(a.tolerance, slack), what);
+            std::max(tolerance, slack), what);
     }
 }
 
@@ -168,22 +147,21 @@ Argb BlendOne(Argb base, Argb layer, const char* method, uint32_t opacity = 255)
 TEST(BlendLayer, EveryModeMatchesItsFormula) {
     for (const auto& [name, f] : kSeparable) {
         EXPECT_TRUE(IsBlendMode(name));
-        CheckMode(
-            name,
-            [f = f](const Rgb& b, const Rgb& l) {
-                return Rgb{f(b[0], l[0]), f(b[1], l[1]), f(b[2], l[2])};
-            },
-            0);
+        const auto each = [f = f](const Rgb& b, const Rgb& l) {
+            return Rgb{f(b[0], l[0]), f(b[1], l[1]), f(b[2], l[2])};
+        };
+        CheckMode(name, each, 0);
     }
-    for (const auto& [name, f] : kHsvModes) {
+    for (const auto& [name, pick] : kHsvModes) {
         EXPECT_TRUE(IsBlendMode(name));
-        CheckMode(name, f, 1);
+        CheckMode(
+            name, [p = pick](const Rgb& b, const Rgb& l) { return HsvMode(p, b, l); }, 1);
     }
     EXPECT_FALSE(IsBlendMode("Multiply"));
     EXPECT_FALSE(IsBlendMode(""));
 }
 
-TEST(BlendLayer, TransparencyOpacityAndOtherNames) {
+TEST(BlendLayer, TransparencyOpacitySizesAndOtherNames) {
     // A transparent base takes the layer pixel as it is, a transparent layer
     // pixel leaves the base; opacities above 255 count as 255; any other name
     // draws the layer over the base (alpha 128 + 127 / 2, red 255 * 128 / 192).
@@ -191,51 +169,6 @@ TEST(BlendLayer, TransparencyOpacityAndOtherNames) {
     EXPECT_EQ(BlendOne(0xFFC86432, 0x00646464, "screen", 255), 0xFFC86432u);
     EXPECT_EQ(BlendOne(0xFFC86432, 0xFF646464, "multiply", 1000), 0xFF4E2713u);
     EXPECT_EQ(BlendOne(0x800000FF, 0x80FF0000, "x", 255), 0xC0AA0055u);
-}
-
-// Source-over of every pair of source and destination alpha, at full and at
-// partial opacity, against the formula worked out in double precision:
-// A = sa + da (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded
-// once. Numerator and denominator are scaled to whole numbers so the one
-// division is the only rounding of the reference too. The green channel is
-// 250 everywhere: a mix of equal colours must stay that colour.
-TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
-    auto colourOf = [](int x, int y, bool layer) {
-        return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}
-                     : std::array<int, 3>{(y * 5 + x * 3) & 255, 250, 255 - ((x + y) & 255)};
-    };
-    for (const uint32_t opacity : {255u, 77u}) {
-        CBaseImage base, layer;
-        Fill(layer, 256, 256, [&](int x, int y) {
-            const auto l = colourOf(x, y, true);
-            return Pack(x, l[0], l[1], l[2]);
-        });
-        Fill(base, 256, 256, [&](int x, int y) {
-            const auto b = colourOf(x, y, false);
-            return Pack(y, b[0], b[1], b[2]);
-        });
-        base.DrawImageAt(layer, 0, 0, opacity);
-        const int worst = MaxError(
-            base,
-            [&](int x, int y) {
-                // Alphas in units of 1 / (255 * 65025).
-                const double sa = double(x) * opacity * 255;
-                const double da = double(y) * (65025.0 - double(x) * opacity);
-                const double total = sa + da;
-                const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
-                Argb want = Argb(std::floor(total / 65025.0 + 0.5)) << 24;
-                for (int c = 0; c < 3; ++c) {
-                    const double v = total == 0 ? b[c] : (l[c] * sa + b[c] * da) / total;
-                    want |= Argb(std::floor(v + 0.5)) << (16 - 8 * c);
-                }
-                return want;
-            },
-            0, "opacity " + std::to_string(opacity));
-        EXPECT_EQ(worst, 0);
-    }
-}
-
-TEST(BlendLayer, SizesAndEmptyImages) {
     CBaseImage base, small, large, empty;
     base.CreateBlank(4, 4, 0xFF808080);
     small.CreateBlank(3, 4, 0xFF000000);
@@ -251,4 +184,41 @@ TEST(BlendLayer, SizesAndEmptyImages) {
     // A larger layer is read from its top-left corner.
     EXPECT_EQ(BlendLayer(base, large, "screen", 255), Ok);
     EXPECT_EQ(At(base, 3, 3), 0xFFFFFFFFu);
+}
+
+// Source-over of every alpha pair, at full and partial opacity: A = sa + da
+// (1 - sa), colour = (sc sa + dc da (1 - sa)) / A, each rounded once (the
+// reference in whole units). Green is 250 everywhere and must stay so.
+TEST(SourceOver, EveryAlphaPairMatchesTheExactFormula) {
+    auto colourOf = [](int x, int y, bool layer) {
+        return layer ? std::array<int, 3>{(x * 7 + y) & 255, 250, (x ^ y) & 255}
+                     : std::array<int, 3>{(y * 5 + x * 3) & 255, 250, 255 - ((x + y) & 255)};
+    };
+    const auto pixel = [&](int x, int y, bool layer) {
+        const auto c = colourOf(x, y, layer);
+        return Pack(layer ? x : y, c[0], c[1], c[2]);
+    };
+    for (const uint32_t opacity : {255u, 77u}) {
+        CBaseImage base, layer;
+        Fill(layer, 256, 256, [&](int x, int y) { return pixel(x, y, true); });
+        Fill(base, 256, 256, [&](int x, int y) { return pixel(x, y, false); });
+        base.DrawImageAt(layer, 0, 0, opacity);
+        EXPECT_EQ(MaxError(
+                      base,
+                      [&](int x, int y) {
+                          // Alphas in units of 1 / (255 * 65025).
+                          const double sa = double(x) * opacity * 255;
+                          const double da = double(y) * (65025.0 - double(x) * opacity);
+                          const double total = sa + da;
+                          const auto l = colourOf(x, y, true), b = colourOf(x, y, false);
+                          Argb want = Argb(std::floor(total / 65025.0 + 0.5)) << 24;
+                          for (int c = 0; c < 3; ++c) {
+                              const double v = total == 0 ? b[c] : (l[c] * sa + b[c] * da) / total;
+                              want |= Argb(std::floor(v + 0.5)) << (16 - 8 * c);
+                          }
+                          return want;
+                      },
+                      0, "opacity " + std::to_string(opacity)),
+                  0);
+    }
 }

@@ -2,9 +2,6 @@
 // statuses.
 #include <gtest/gtest.h>
 
-#include <array>
-
-#include "image/base_image.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;
@@ -13,13 +10,8 @@ using namespace VsTest;
 // A missing side keeps the aspect ratio (truncated, at least 1 pixel);
 // `noEnlarge` keeps images that are small enough; both sides given stretch.
 TEST(Geometry, ResizeSizeRules) {
-    struct Case {
-        int w, h, toW, toH;
-        bool noEnlarge;
-        int wantW, wantH;
-        Status status;
-    };
-    const Case cases[] = {
+    // Size, requested size, no enlarging, the size after and the status.
+    const std::tuple<int, int, int, int, bool, int, int, Status> cases[] = {
         {1000, 500, 0, 0, false, 1000, 500, InvalidParameter},
         {1000, 500, -3, 10, false, 1000, 500, InvalidParameter},
         {1000, 500, 300, 0, false, 300, 150, Ok},
@@ -30,17 +22,17 @@ TEST(Geometry, ResizeSizeRules) {
         {999, 333, 100, 0, false, 100, 33, Ok},
         {65535, 1, 50, 0, false, 50, 1, Ok},
         {1, 65535, 0, 50, false, 1, 50, Ok},
-        {100, 10, 70000, 10, false, 100, 10, OutOfMemory},
-    };
-    for (const Case& c : cases) {
+        {100, 10, 70000, 10, false, 100, 10, OutOfMemory}};
+    for (const auto& [w, h, toW, toH, noEnlarge, wantW, wantH, status] : cases) {
         CBaseImage image;
-        ASSERT_EQ(image.CreateBlank(c.w, c.h, 0xFF336699), Ok);
-        EXPECT_EQ(image.Resize(c.toW, c.toH, 7, c.noEnlarge), c.status) << c.w << "x" << c.h;
-        EXPECT_EQ(image.width(), c.wantW) << c.w << "x" << c.h << " to " << c.toW << "x" << c.toH;
-        EXPECT_EQ(image.height(), c.wantH) << c.w << "x" << c.h << " to " << c.toW << "x" << c.toH;
+        ASSERT_EQ(image.CreateBlank(w, h, 0xFF336699), Ok);
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " to " + std::to_string(toW) +
+                     "x" + std::to_string(toH));
+        EXPECT_EQ(image.Resize(toW, toH, 7, noEnlarge), status);
+        EXPECT_EQ(image.width(), wantW);
+        EXPECT_EQ(image.height(), wantH);
     }
-    CBaseImage empty;
-    EXPECT_EQ(empty.Resize(10, 10, 7, false), WrongState);
+    EXPECT_EQ(CBaseImage().Resize(10, 10, 7, false), WrongState);
 }
 
 TEST(Geometry, FitIntoLetterboxesOrCovers) {
@@ -73,32 +65,26 @@ TEST(Geometry, FitIntoLetterboxesOrCovers) {
 TEST(Geometry, CropInsideOutsideAndBeyond) {
     CBaseImage image, original;
     MakePattern(original, 100, 100, false);
-    struct Case {
-        int x, y, w, h;
-        Argb background;
-    };
-    for (const Case& c : {Case{-10, -10, 50, 50, 0xFFFFFFFF},
-                          {90, 95, 20, 10, 0x00FFFFFF},
-                          {10, 20, 30, 40, 0xFFFFFFFF}}) {
+    for (const auto& [cx, cy, w, h, background] : {std::tuple{-10, -10, 50, 50, 0xFFFFFFFFu},
+                                                   {90, 95, 20, 10, 0x00FFFFFF},
+                                                   {10, 20, 30, 40, 0xFFFFFFFF}}) {
         MakePattern(image, 100, 100, false);
-        ASSERT_EQ(image.Crop(c.x, c.y, c.w, c.h, c.background), Ok);
-        ASSERT_EQ(image.width(), c.w);
-        ASSERT_EQ(image.height(), c.h);
+        ASSERT_EQ(image.Crop(cx, cy, w, h, background), Ok);
+        ASSERT_EQ(image.width(), w);
+        ASSERT_EQ(image.height(), h);
         MaxError(
             image,
             [&](int x, int y) {
-                const int sx = c.x + x, sy = c.y + y;
+                const int sx = cx + x, sy = cy + y;
                 const bool in = sx >= 0 && sy >= 0 && sx < 100 && sy < 100;
-                return in ? At(original, sx, sy) : (c.background >> 24 ? c.background : 0u);
+                return in ? At(original, sx, sy) : (background >> 24 ? background : 0u);
             },
-            0, "crop " + std::to_string(c.x));
+            0, "crop " + std::to_string(cx));
     }
-    for (auto r : {std::array<int, 4>{100, 0, 10, 10},
-                   {-50, 0, 50, 10},
-                   {0, 0, 0, 10},
-                   {10, 10, -5, 5},
-                   {2147483600, 0, 1000, 10},
-                   {-2147483600, 0, 2147483647, 10}}) {
+    const std::array<int, 4> refused[] = {
+        {100, 0, 10, 10}, {-50, 0, 50, 10},          {0, 0, 0, 10},
+        {10, 10, -5, 5},  {2147483600, 0, 1000, 10}, {-2147483600, 0, 2147483647, 10}};
+    for (const auto& r : refused) {
         MakePattern(image, 100, 100, false);
         EXPECT_NE(image.Crop(r[0], r[1], r[2], r[3], 0xFFFFFFFF), Ok);
         EXPECT_EQ(image.width(), 100);
@@ -109,17 +95,15 @@ TEST(Geometry, CropInsideOutsideAndBeyond) {
 TEST(Geometry, AutoCropTrimsTheBackgroundAndKeepsMargins) {
     CBaseImage image, inner;
     ASSERT_EQ(inner.CreateBlank(30, 20, 0xFF000000), Ok);
-    struct Case {
-        int x, y, margin, w, h;
-    };
     // Margins stop at the image's edges.
-    for (const Case& c : {Case{20, 10, 5, 40, 30}, {2, 65, 5, 37, 20}, {20, 10, 0, 30, 20}}) {
+    for (const auto& [x, y, m, w, h] :
+         {std::array{20, 10, 5, 40, 30}, {2, 65, 5, 37, 20}, {20, 10, 0, 30, 20}}) {
         ASSERT_EQ(image.CreateBlank(100, 80, 0xFFFFFFFF), Ok);
-        image.DrawImageAt(inner, c.x, c.y, 255);
-        ASSERT_EQ(image.AutoCrop(0xFFFFFFFF, c.margin, c.margin, c.margin, c.margin), Ok);
-        EXPECT_EQ(image.width(), c.w);
-        EXPECT_EQ(image.height(), c.h);
-        EXPECT_EQ(At(image, c.margin, c.margin), 0xFF000000u);
+        image.DrawImageAt(inner, x, y, 255);
+        ASSERT_EQ(image.AutoCrop(0xFFFFFFFF, m, m, m, m), Ok);
+        EXPECT_EQ(image.width(), w);
+        EXPECT_EQ(image.height(), h);
+        EXPECT_EQ(At(image, m, m), 0xFF000000u);
     }
     // All background: refused without margins, kept with them.
     ASSERT_EQ(image.CreateBlank(50, 40, 0xFFFFFFFF), Ok);
@@ -140,28 +124,18 @@ TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
     const int W = 40, H = 30;
     CBaseImage original, image;
     MakePattern(original, W, H, true);
-    struct Turn {
-        int angle;
-        bool swap;
-        int (*sx)(int x, int y);
-        int (*sy)(int x, int y);
-    };
-    const Turn turns[] = {
-        {90, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
-        {450, true, [](int, int y) { return 40 - 1 - y; }, [](int x, int) { return x; }},
-        {180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
-        {-180, false, [](int x, int) { return 40 - 1 - x; }, [](int, int y) { return 30 - 1 - y; }},
-        {270, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
-        {-90, true, [](int, int y) { return y; }, [](int x, int) { return 30 - 1 - x; }},
-        {360, false, [](int x, int) { return x; }, [](int, int y) { return y; }},
-    };
-    for (const Turn& t : turns) {
+    for (int angle : {90, 450, 180, -180, 270, -90, 360}) {
+        const int k = (angle / 90 % 4 + 4) % 4;  // quarter turns counter-clockwise
         MakePattern(image, W, H, true);
-        ASSERT_EQ(image.Rotate(t.angle, 0xFFFFFFFF), Ok);
-        ASSERT_EQ(image.width(), t.swap ? H : W) << t.angle;
+        ASSERT_EQ(image.Rotate(angle, 0xFFFFFFFF), Ok);
+        ASSERT_EQ(image.width(), k % 2 ? H : W) << angle;
         MaxError(
-            image, [&](int x, int y) { return At(original, t.sx(x, y), t.sy(x, y)); }, 0,
-            "angle " + std::to_string(t.angle));
+            image,
+            [&](int x, int y) {
+                const int sx[] = {x, W - 1 - y, W - 1 - x, y}, sy[] = {y, x, H - 1 - y, H - 1 - x};
+                return At(original, sx[k], sy[k]);
+            },
+            0, "angle " + std::to_string(angle));
     }
     for (const auto& [h, v] : {std::pair{true, false}, {false, true}, {true, true}}) {
         MakePattern(image, W, H, true);
@@ -170,6 +144,5 @@ TEST(Geometry, RightAnglesAndFlipsMovePixelsExactly) {
             image, [&](int x, int y) { return At(original, h ? W - 1 - x : x, v ? H - 1 - y : y); },
             0, "flip");
     }
-    CBaseImage empty;
-    EXPECT_EQ(empty.Flip(true, true), Ok);
+    EXPECT_EQ(CBaseImage().Flip(true, true), Ok);
 }

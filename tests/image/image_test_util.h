@@ -1,21 +1,53 @@
-// Helpers for the image engine's tests: ImageMagick and exiv2 runs that
-// produce test files, file bytes, and pixel access (the shared pixel helpers
-// of support/pixels.h under the names these tests use).
+// Helpers for the image engine's tests: file bytes, pixels, patterned images
+// and where drawn ink is.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "image/base_image.h"
+#include "image/pixel_view.h"
 #include "support/pixels.h"
+#include "support/shell.h"
 #include "support/temp_dir.h"
+
+namespace vstest {
+
+// Bounding box of the ink, inclusive; empty when there is none.
+struct InkBox {
+    int left = 0, top = 0, right = -1, bottom = -1;
+    bool empty() const { return right < left; }
+    int width() const { return empty() ? 0 : right - left + 1; }
+    int height() const { return empty() ? 0 : bottom - top + 1; }
+};
+
+// The box of the pixels whose alpha is at least `minAlpha`.
+inline InkBox AlphaInk(const Vs4Image::PixelView& v, int minAlpha = 128) {
+    InkBox box{v.width, v.height, -1, -1};
+    for (int y = 0; y < v.height; ++y)
+        for (int x = 0; x < v.width; ++x)
+            if (v.pixel(x, y)[3] >= minAlpha)
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                       std::max(box.bottom, y)};
+    return box.right < 0 ? InkBox{} : box;
+}
+
+// The same for a w x h part of the image, in its own coordinates.
+inline InkBox AlphaInk(const Vs4Image::CBaseImage& image, int x, int y, int w, int h,
+                       int minAlpha = 1) {
+    const Vs4Image::PixelView v = image.view();
+    return AlphaInk(Vs4Image::PixelView{v.pixel(x, y), w, h, v.stride}, minAlpha);
+}
+
+}  // namespace vstest
 
 namespace VsTest {
 
@@ -24,48 +56,25 @@ using vstest::Checksum;
 using vstest::MakeColourful;
 using vstest::MaxDifference;
 using vstest::SamePixels;
+using vstest::Shell;
 using vstest::TempDir;
 
-// Runs a shell command line; true when it exits with 0.
-inline bool Run(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    const std::string text = vstest::ReadFile(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 // The pixel at (x, y) as an ARGB value, and its channels.
-inline uint32_t At(const Vs4Image::CBaseImage& image, int x, int y) {
-    return vstest::PixelAt(image, x, y);
-}
-inline void Set(Vs4Image::CBaseImage& image, int x, int y, uint32_t argb) {
-    vstest::SetPixel(image, x, y, argb);
-}
-inline int Alpha(Argb c) {
-    return c >> 24;
-}
-inline int Red(Argb c) {
-    return (c >> 16) & 255;
-}
-inline int Green(Argb c) {
-    return (c >> 8) & 255;
-}
-inline int Blue(Argb c) {
-    return c & 255;
-}
+inline Argb (*const At)(const Vs4Image::CBaseImage&, int x, int y) = vstest::PixelAt;
+inline void (*const Set)(Vs4Image::CBaseImage&, int x, int y, Argb) = vstest::SetPixel;
+inline constexpr auto Alpha = [](Argb c) { return int(c >> 24); };
+inline constexpr auto Red = [](Argb c) { return int(c >> 16 & 255); };
+inline constexpr auto Green = [](Argb c) { return int(c >> 8 & 255); };
+inline constexpr auto Blue = [](Argb c) { return int(c & 255); };
 inline Argb Pack(int a, int r, int g, int b) {
     return Argb(a) << 24 | Argb(r) << 16 | Argb(g) << 8 | Argb(b);
 }
 
-// A w x h image with the pixels colour(x, y).
 template <typename F>
 void Fill(Vs4Image::CBaseImage& image, int w, int h, F colour) {
     ASSERT_EQ(image.CreateBlank(w, h, 0), Vs4Image::Ok);
@@ -74,8 +83,7 @@ void Fill(Vs4Image::CBaseImage& image, int w, int h, F colour) {
             Set(image, x, y, colour(x, y));
 }
 
-// A w x h image whose every pixel differs: a gradient with a varying alpha
-// when `alpha` is set, opaque otherwise.
+// A w x h gradient whose pixels all differ; alpha varies when `alpha` is set.
 inline void MakePattern(Vs4Image::CBaseImage& image, int w, int h, bool alpha) {
     Fill(image, w, h, [alpha](int x, int y) {
         return Pack(alpha ? (x * 7 + y * 13) % 256 : 255, (x * 5) & 255, (y * 3) & 255,
