@@ -129,7 +129,6 @@ TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
         int count;
         std::vector<std::string> allowed, refused;
     } cases[] = {
-        {"[Server]", 1, {"127.0.0.1"}, {"127.0.0.2"}},  // no key: the default
         {"AccessPermit=", 0, {}, {"127.0.0.1"}},
         {"AccessPermit=abc;;localhost;999.1.1.1;255.255.255.255;1.2.3.256;1.2.3.4.5", 0, {}, {}},
         {"AccessPermit=1;0;127.1;010.0.0.1;0x7f.0.0.1", 0, {}, {"10.0.0.1", "8.8.8.8"}},
