@@ -45,16 +45,14 @@ struct FakeSystemd {
         std::remove((dir / name).c_str());
         return text;
     }
-    std::string Install(bool silent = false) {
+    // What -install (or -remove) prints.
+    std::string Install(bool silent = false, bool remove = false) {
         testing::internal::CaptureStderr();
-        InstallService(kServiceName, "desc", silent, manager);
+        remove ? RemoveService(kServiceName, false, manager)
+               : InstallService(kServiceName, "desc", silent, manager);
         return testing::internal::GetCapturedStderr();
     }
-    std::string Remove() {
-        testing::internal::CaptureStderr();
-        RemoveService(kServiceName, false, manager);
-        return testing::internal::GetCapturedStderr();
-    }
+    std::string Remove() { return Install(false, true); }
     std::string unit() { return manager.UnitPath(kServiceName); }
 };
 

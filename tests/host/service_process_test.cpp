@@ -8,6 +8,7 @@
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/text_count.h"
 
 using namespace std::chrono_literals;
 
@@ -24,13 +25,7 @@ struct Home {
             vstest::InstallProgram(VS_WORKER_EXE, dir.path());
         exe = vstest::InstallProgram(VS_SERVER_EXE, dir.path());
     }
-    std::string requestLog() const {
-        std::string text;
-        for (auto& entry : std::filesystem::directory_iterator(dir / "LogFiles"))
-            if (entry.path().filename().string().rfind("System_", 0) != 0)
-                text += vstest::ReadFile(entry.path().string());
-        return text;
-    }
+    std::string requestLog() const { return vstest::JoinedLogs(dir / "LogFiles", false); }
     int ExitCode(vstest::ChildProcess& p) {
         auto status = p.WaitExit(20s);
         return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;

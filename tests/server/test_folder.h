@@ -1,9 +1,13 @@
 // A module folder of its own for each test, with a vistrel5.ini written by the
-// test, and a configuration loaded on it.
+// test, and a configuration loaded on it; and a wait for what the threads
+// working on it do to its files and logs.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "config/configuration.h"
 #include "support/temp_dir.h"
@@ -24,3 +28,11 @@ private:
     vstest::TempDir dir_;  // outlives the configuration and its open logs
     std::unique_ptr<Configuration> config_ = std::make_unique<Configuration>();
 };
+
+// Polls `condition` for up to ten seconds; it is not asked again once true.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(25)))
+        if (condition())
+            return true;
+    return false;
+}

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "soak/soak_traffic.h"
@@ -173,19 +172,6 @@ private:
                          Tail());
     }
 
-    // The request logs, or the system logs, joined in date order.
-    std::string Logs(bool system) const {
-        std::set<fs::path> files;  // sorted: dated names
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(File("LogFiles"), ec))
-            if ((e.path().filename().string().rfind("System_", 0) == 0) == system)
-                files.insert(e.path());
-        std::string text;
-        for (const fs::path& f : files)
-            text += vstest::ReadFile(f.string());
-        return text;
-    }
-
 public:
     int Run() {
         setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -307,7 +293,8 @@ private:
     // A kill shortly before a restart or the end may not be followed by a
     // request on that thread, and its worker is then not replaced.
     void CheckWorkers() {
-        const size_t created = vstest::CountOf(Logs(false), "is created successfully");
+        const size_t created =
+            vstest::CountOf(vstest::JoinedLogs(File("LogFiles"), false), "is created successfully");
         size_t replaced = 0;
         for (double at : kills_) {
             auto next = std::upper_bound(restarts_.begin(), restarts_.end(), at);
@@ -363,7 +350,7 @@ private:
     // writers on other threads), every answered request has its line, and the
     // service events are there.
     void CheckLogs(const Tally& tally) {
-        const std::string log = Logs(false);
+        const std::string log = vstest::JoinedLogs(File("LogFiles"), false);
         uint64_t answered = 0, lines = 0, torn = 0;
         for (const auto& [category, counts] : tally.statuses)
             for (const auto& [status, count] : counts)
@@ -386,7 +373,8 @@ private:
               to_string(lines) + " lines for " + to_string(answered) + " answers");
         Check("a stop line for every clean stop",
               vstest::CountOf(log, "# Service stopped successfully.") == size_t(cleanStops_));
-        const size_t reloads = vstest::CountOf(Logs(true), "INI file has changed and reloaded");
+        const size_t reloads = vstest::CountOf(vstest::JoinedLogs(File("LogFiles"), true),
+                                               "INI file has changed and reloaded");
         Check("INI rewrites noticed (system log)", reloads * 2 >= size_t(iniWrites_),
               to_string(reloads) + " reloads for " + to_string(iniWrites_) + " rewrites");
     }
@@ -434,6 +422,7 @@ private:
     bool failed_ = false;
 };
 
+// --seconds N (or --minutes N), --connections N, --kill-every S, --ini-every S.
 bool Parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::pair<int*, int>> flags = {
         {"--seconds", {&o.seconds, 1}},
@@ -456,12 +445,11 @@ bool Parse(int argc, char** argv, Options& o) {
 
 int main(int argc, char** argv) {
     Soak::Options options;
-    if (!Soak::Parse(argc, argv, options)) {
-        fputs(
-            "usage: soak [--seconds N | --minutes N] [--connections N] [--kill-every S] "
-            "[--ini-every S]\n",
-            stderr);
-        return 2;
-    }
-    return Soak::SoakRun(options).Run();
+    if (Soak::Parse(argc, argv, options))
+        return Soak::SoakRun(options).Run();
+    fputs(
+        "usage: soak [--seconds N | --minutes N] [--connections N] [--kill-every S] "
+        "[--ini-every S]\n",
+        stderr);
+    return 2;
 }
