@@ -9,14 +9,12 @@
 #include <thread>
 
 #include "client/connection.h"
-#include "client/verb_requests.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-const auto Exec2 = VsClient::BuildExec2Frame;
 using namespace std::string_literals;
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -28,8 +26,25 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 const auto Str = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
 const auto U16 = [](uint16_t v) { return Bytes{uint8_t(v), uint8_t(v >> 8)}; };
 const auto U32 = [](uint32_t v) { return Cat({U16(uint16_t(v)), U16(uint16_t(v >> 16))}); };
-using VsClient::Exec2Kind;
-using VsClient::Utf16z;
+Bytes U16z(const std::string& ascii) {
+    Bytes out;
+    for (char c : ascii + '\0')
+        out.insert(out.end(), {uint8_t(c), 0});
+    return out;
+}
+
+// A request frame: "VS4\0", the encoding, the verb in 12 UTF-16 units, the
+// body length, and for encoding 401 the code page before the body.
+Bytes Frame(const std::string& verb, const Bytes& body, uint32_t codePage = 0) {
+    Bytes h = Cat({Str({'V', 'S', '4', '\0'}), U32(codePage ? 401 : 400)});
+    for (size_t i = 0; i < 12; ++i)
+        h = Cat({h, U16(i < verb.size() ? verb[i] : 0)});
+    return Cat({h, U32(uint32_t(body.size())), codePage ? U32(codePage) : Bytes(), body});
+}
+Bytes Exec2(uint16_t kind, const Bytes& data, const std::string& script, const std::string& name) {
+    return Frame("EXEC2",
+                 Cat({U16(kind), U32(uint32_t(data.size())), data, U16z(script), U16z(name)}));
+}
 
 Bytes Answer(uint32_t status, const Bytes& payload = {}) {
     return Cat({Str({'V', 'S', '4', '\0'}), U32(status), U32(uint32_t(payload.size())), payload});
@@ -41,7 +56,7 @@ const auto Binary = [](const Bytes& b) {
     return Answer(0, Cat({U16(2), U32(uint32_t(b.size())), b}));
 };
 const auto Size = [](uint32_t w, uint32_t h) { return Binary(Cat({U32(w), U32(h)})); };
-const auto Text = [](const std::string& text) { return Answer(0, Cat({U16(1), Utf16z(text)})); };
+const auto Text = [](const std::string& text) { return Answer(0, Cat({U16(1), U16z(text)})); };
 
 // A listening socket on a free loopback port.
 int Listen(int backlog, uint16_t& port) {
@@ -111,7 +126,7 @@ TEST(ClientConnection, AnnouncedPayloadIsNotAllocatedBeforeItArrives) {
     VsClient::Connection c;
     ASSERT_TRUE(c.Connect("127.0.0.1", server.port(), 10000));
     VsClient::Response r;
-    ASSERT_TRUE(c.Send(VsClient::BuildRequestFrame("X", 400, {})));
+    ASSERT_TRUE(c.Send(Frame("X", {})));
     EXPECT_FALSE(c.Receive(r));
     EXPECT_EQ(c.error(), "connection closed by the server");
     EXPECT_LT(r.payload.capacity(), size_t(4) << 20);
@@ -163,19 +178,20 @@ void ExpectVistrel(std::vector<std::string> args, std::vector<Bytes> answers, in
 }  // namespace
 
 TEST(VistrelProgram, SendsEachVerbAndShowsItsAnswersAndFailures) {
-    ExpectVistrel({"get", "/img/a.jpg", "cmd=thumb"}, {Answer(0, Utf16z("/cache/r.jpg"))}, 0,
-                  "/cache/r.jpg\n", "", {VsClient::BuildGetFrame("/img/a.jpg", "cmd=thumb")});
+    ExpectVistrel({"get", "/img/a.jpg", "cmd=thumb"}, {Answer(0, U16z("/cache/r.jpg"))}, 0,
+                  "/cache/r.jpg\n", "",
+                  {Frame("GET", Cat({U16z("/img/a.jpg"), U16z("cmd=thumb"), U16z("")}))});
     // Code page 65001 carries UTF-8 strings, and the answer comes back in it.
     ExpectVistrel({"get", "/\xC3\xA9", "cmd=x", "--encoding", "401"},
                   {Answer(0, Str("/c/\xC3\xA9.jpg\0"s))}, 0, "/c/\xC3\xA9.jpg\n", "",
-                  {VsClient::BuildGetFrame("/\xC3\xA9", "cmd=x", 401, 65001)});
+                  {Frame("GET", Str("/\xC3\xA9\0cmd=x\0\0"s), 65001)});
     ExpectVistrel({"get", "/a.jpg", "cmd=x"}, {Answer(0, {'/', 0, 'p', 0})}, 3,  // no NUL
                   "vistrel: get: unreadable answer (4 payload bytes)\n");
     ExpectVistrel(
         {"exec", "--bytes", "{in}", "--script", "cmd=resize&w=100\\ncmd=encode", "-o", "{out}"},
         {Binary(Str("PNGDATA"))}, 0, "", "PNGDATA",
-        {VsClient::BuildExecFrame(VsClient::ExecSource::kBytes, Str("JPEG"), "",
-                                  "cmd=resize&w=100\ncmd=encode")});
+        {Frame("EXEC", Cat({U16(3), U32(4), Str("JPEG"), U16z(""),
+                            U16z("cmd=resize&w=100\ncmd=encode")}))});
     ExpectVistrel({"exec", "--file", "/a.jpg", "--script", "cmd=blur"}, {Answer(0)}, 0, "");
     // Typed answers of an unknown type, cut short, or longer than they say.
     for (auto [payload, size] : {std::pair{U16(7), "2"},
@@ -187,12 +203,11 @@ TEST(VistrelProgram, SendsEachVerbAndShowsItsAnswersAndFailures) {
     ExpectVistrel({"exec2", "--name", "img", "--blank", "4x2:ff0000", "--script", "cmd=resize",
                    "-o", "{out}", "--metadata", "271"},
                   {Size(4, 2), Binary(Str("IMG")), Text("Canon")}, 0, "4 2\nCanon\n", "IMG",
-                  {Exec2(Exec2Kind::kBlank, Cat({U32(4), U32(2), Utf16z("ff0000")}), "", "img"),
-                   Exec2(Exec2Kind::kScript, {}, "cmd=resize", "img"),
-                   Exec2(Exec2Kind::kMetadata, U32(271), "", "img")});
+                  {Exec2(9, Cat({U32(4), U32(2), U16z("ff0000")}), "", "img"),
+                   Exec2(4, {}, "cmd=resize", "img"), Exec2(6, U32(271), "", "img")});
     ExpectVistrel({"exec2", "--script", "cmd=blur", "--release"}, {Answer(102)}, 1,
                   "vistrel: exec2 failed: 102 (source missing, or an image without a bitmap)\n", "",
-                  {Exec2(Exec2Kind::kScript, {}, "cmd=blur", "")});
+                  {Exec2(4, {}, "cmd=blur", "")});
     ExpectVistrel({"exec", "--file", "/a.jpg"}, {}, 2, "");
     // An announced size above the limit is refused before it is read.
     ExpectVistrel({"get", "/a.jpg", "cmd=x", "--max-response", "1"}, {Announcing((1u << 20) + 1)},
