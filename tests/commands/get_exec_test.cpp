@@ -6,7 +6,7 @@
 #include <future>
 #include <set>
 
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 #include "support/text_count.h"
 
 using namespace CommandTest;

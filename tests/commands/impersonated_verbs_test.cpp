@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 #include "commands/test_account.h"
 
 using namespace CommandTest;
