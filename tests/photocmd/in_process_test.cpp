@@ -237,13 +237,11 @@ TEST_F(InProcessTest, FailingLinesStopTheRunWithTheirStatus) {
         {"cmd=layercopy&from=nosuch&name=b\n", 202},
         {"cmd=layercopy&from=background&name=background\n", 202},
         {"cmd=layerblend&from=nosuch&to=background\n", 202},
-        {"cmd=layernew&name=s\ncmd=crop&x=0&y=0&w=10&h=10&layer=s\ncmd=layerblend&from=s&to="
-         "background\n",
+        {"cmd=layernew&name=s\ncmd=crop&x=0&y=0&w=10&h=10&layer=s\n"
+         "cmd=layerblend&from=s&to=background\n",
          211},
         {"cmd=layernew&name=pic&file=missing.png\n", 210},
-        {"cmd=layernew&name=pic&file=../x.png\n", 210},
         {"cmd=layernew&name=pic&file=pipe.png\n", 210},
-        {"cmd=__reload\n", kResultUnknownOperation},  // single commands only
     };
     for (const auto& f : failures) {
         EXPECT_EQ(RunFile(image, std::string(f.lines) + "cmd=negative\n"), f.code) << f.lines;
