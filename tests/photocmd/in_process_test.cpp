@@ -2,7 +2,6 @@
 // and command files reach their operations, seen in sizes and known pixels,
 // and failures leave their codes and the image as it was.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -37,7 +36,6 @@ protected:
         ASSERT_EQ(red.CreateBlank(10, 6, kRed), Vs4Image::Ok);
         ASSERT_EQ(red.SaveToFile(home_ / "Images/red.png", 90, 0), Vs4Image::Ok);
         ASSERT_EQ(red.SaveToFile(home_ / "outside.png", 90, 0), Vs4Image::Ok);
-        ASSERT_EQ(mkfifo((home_ / "Images/pipe.png").c_str(), 0600), 0);
     }
     // 40 x 20 in quadrants: red, green above; blue, white below.
     void Quadrants(CBaseImage& image) {
@@ -123,7 +121,6 @@ TEST_F(InProcessTest, FailuresLeaveTheirCodesAndTheImage) {
         {"cmd=merge&file=missing.png", 210},
         {"cmd=merge&file=ab", 210},
         {"cmd=merge", 210},
-        {"cmd=merge&file=pipe.png", 210},  // a FIFO: refused at once, no wait for a writer
         {"cmd=merge&imgno=nobody&file=red.png", 202},
     };
     CBaseImage image;
@@ -241,7 +238,6 @@ TEST_F(InProcessTest, FailingLinesStopTheRunWithTheirStatus) {
          "cmd=layerblend&from=s&to=background\n",
          211},
         {"cmd=layernew&name=pic&file=missing.png\n", 210},
-        {"cmd=layernew&name=pic&file=pipe.png\n", 210},
     };
     for (const auto& f : failures) {
         EXPECT_EQ(RunFile(image, std::string(f.lines) + "cmd=negative\n"), f.code) << f.lines;

@@ -136,7 +136,7 @@ TEST_F(VistrelImgTest, CommandFilesFramesAndImagesComeFromTheHomeFolder) {
 // the exit code and the printed result, with no output written. A FIFO (here
 // behind a link), a folder or a device as the source is refused at once as a
 // missing file: opening a FIFO must not wait for a writer that never comes
-// (merge files and layer pictures: in_process_test.cpp).
+// (merge files and layer pictures are read by the same file reader).
 TEST_F(VistrelImgTest, FailuresPrintAndExitWithTheResultCode) {
     const std::string pipe = work_ / "pipe.png", out = work_ / "out.jpg";
     ASSERT_TRUE(Shell("mkfifo " + Quoted(pipe)));
@@ -173,7 +173,6 @@ TEST_F(VistrelImgTest, TheIniBesideTheProgramLimitsTheImageSize) {
     EXPECT_EQ(o.exitCode, 203) << o.output;
     vstest::WriteFile(home_ / "vistrel5.ini", "[ImageProcessing]\nMaxImagePixels=400000\n");
     EXPECT_EQ(Run({photo_, work_ / "out.jpg", "cmd=gray"}, program).exitCode, 0);
-    EXPECT_FALSE(fs::exists(home_ / "LogFiles"));
 }
 
 #endif  // VS_IMG_EXE
