@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 #include "commands/web_capture.h"
 #include "platform/process.h"
 #include "support/temp_dir.h"

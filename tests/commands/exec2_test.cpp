@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "client/request_builder.h"
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 #include "support/temp_dir.h"
 #include "support/text_count.h"
 

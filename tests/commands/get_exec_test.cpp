@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <set>
 
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 #include "support/text_count.h"
 
 using namespace CommandTest;
@@ -141,7 +140,7 @@ TEST_F(GetExecTest, ExecRunsScriptsOnFilesBytesAndPages) {
     std::vector<uint8_t> bytes = FileBytes(photo);
     const std::string out = s.path() + "/out.png";
     const std::string page = s.path() + "/page.html";
-    std::ofstream(page) << "<html><body style='background:#0a0'>hello</body></html>";
+    vstest::WriteFile(page, "<html><body style='background:#0a0'>hello</body></html>");
     const struct {
         ExecSource kind;
         std::vector<uint8_t> data;

@@ -4,7 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "commands/exec2_session.h"
+#include "commands/command_server.h"
 
 using namespace CommandTest;
 

@@ -38,8 +38,8 @@ protected:
 }  // namespace
 
 TEST_F(OperationReaderTest, RunnersKnowTheirOwnOperations) {
-    const Runner W = Runner::Worker, I = Runner::InProcess, WF = Runner::WorkerFile,
-                 IF = Runner::InProcessFile;
+    const Runner runners[] = {Runner::Worker, Runner::InProcess, Runner::WorkerFile,
+                              Runner::InProcessFile};
     const struct {
         const char* command;
         std::array<int, 4> results;  // Worker, InProcess, WorkerFile, InProcessFile
@@ -55,11 +55,9 @@ TEST_F(OperationReaderTest, RunnersKnowTheirOwnOperations) {
         {"cmd=layercopy&from=a&name=b", {101, 101, 0, 0}},
         {"cmd=layerblend&from=a&to=b", {101, 101, 0, 0}},
     };
-    for (const auto& c : cases) {
-        const Runner runners[] = {W, I, WF, IF};
+    for (const auto& c : cases)
         for (int r = 0; r < 4; ++r)
             EXPECT_EQ(Result(c.command, runners[r]), c.results[r]) << c.command << " runner " << r;
-    }
 }
 
 TEST_F(OperationReaderTest, ResizeThumbAndScale) {

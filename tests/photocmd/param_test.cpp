@@ -104,9 +104,7 @@ TEST(ParamReaders, BooleansAndColours) {
         {"#12G456", 0xFF120456u},
         {"##123456", 0xFFFFFFFFu},  // only one "#" is skipped
         {"1234567", 0xFFFFFFFFu},
-        {"\xC3\xA9"
-         "12345",
-         0xFF012345u},  // six characters, not six bytes: "é" counts as one (0)
+        {"\u00E912345", 0xFF012345u},  // six characters, not six bytes: "é" counts as one (0)
     };
     for (const auto& [text, argb] : colours)
         EXPECT_EQ(ParseColor(text), argb) << text;
