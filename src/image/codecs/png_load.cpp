@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <vector>
 
 #include "image/codecs/codec.h"
 
