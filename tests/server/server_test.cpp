@@ -265,6 +265,28 @@ TEST(ServerLimits, RequestSizesAtTheirBoundaries) {
     }
 }
 
+// MaxBufferedRequests holds across connections: two frames of 600 KiB that
+// both wait for their last byte do not fit in 1 MiB. Which one is refused
+// depends on how their reads interleave (both may be, when both are over).
+TEST(ServerLimits, BufferedBytesAreCappedAcrossConnections) {
+    RunningServer s("[Server]\nMaxBufferedRequests=1\n");
+    ASSERT_TRUE(s.Start());
+    const Bytes frame = BuildRequestFrame("ECHO", 400, Bytes(600 << 10, 3));
+    VsClient::Connection c[2];
+    for (VsClient::Connection& one : c)
+        ASSERT_TRUE(s.Connect(one) && one.Send(Bytes(frame.begin(), frame.end() - 1)));
+    const std::string refused = "was too large (614436 bytes).\r\n";
+    ASSERT_TRUE(WaitFor([&] { return CountOf(s.requestLog(), refused) >= 1; }));
+    size_t answered = 0;
+    for (VsClient::Connection& one : c) {
+        Response r;
+        answered += one.Send(Bytes(1, frame.back())) && one.Receive(r) && r.status == 0;
+    }
+    s.Stop();
+    EXPECT_LE(answered, 1u);
+    EXPECT_EQ(CountOf(s.requestLog(), refused), 2 - answered);
+}
+
 // A connection lives for the idle period after its last answer, and a frame
 // must be complete within the idle period from its first byte.
 TEST(ServerLimits, IdleAndSlowConnectionsAreClosed) {
