@@ -156,19 +156,31 @@ private:
 }  // namespace
 
 // First in its program: the process-wide counter has seen no connection yet.
-// The id belongs to the connection, not to the request.
-TEST(RequestIds, CountEveryAcceptedConnectionFrom1001) {
-    RunningServer s("[Server]\nAccessPermit=127.0.0.1;\n");
+// The id belongs to the connection, not to the request. Connections beyond
+// MaxConnections are closed at once.
+TEST(RequestIds, CountEveryAcceptedConnectionFrom1001UpToTheLimit) {
+    RunningServer s("[Server]\nMaxConnections=2\n");
     ASSERT_TRUE(s.Start());
-    VsClient::Connection first, second;
+    VsClient::Connection first, second, third;
     Response r;
     for (auto [c, id] : {std::pair{&first, "1001"}, {&first, "1001"}, {&second, "1002"}}) {
         ASSERT_TRUE((c->connected() || s.Connect(*c)) && Ask(*c, "WHO", r));
         EXPECT_EQ(TypedText(r), id + " 127.0.0.1 none"s);
     }
+    ASSERT_TRUE(s.Connect(third));
+    EXPECT_TRUE(third.WaitForClose(10000));
+    EXPECT_TRUE(Contains(s.requestLog(),
+                         "# The connection from 127.0.0.1 was rejected: 2 "
+                         "connections are open.\r\n"));
+    // A closed connection makes room again.
+    first.Close();
+    EXPECT_TRUE(WaitFor([&] {
+        VsClient::Connection another;
+        return s.Connect(another) && Ask(another, "WHO", r);
+    }));
 }
 
-TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
+TEST(Server, EveryFrameIsAnsweredInOrderAndNoSocketIsInherited) {
     RunningServer s;
     ASSERT_TRUE(s.Start());
     VsClient::Connection c;
@@ -192,6 +204,17 @@ TEST(Server, EveryFrameIsAnsweredInOrderWhateverItsVerbAndSegments) {
     big.back() = 8;
     ASSERT_TRUE(Ask(c, "ECHO", r, big));
     EXPECT_EQ(Bytes(r.payload.begin() + 6, r.payload.end()), big);
+
+    // Worker processes and tools are started from this process; what a started
+    // program holds open shows in its descriptor table: neither the listener
+    // nor this client.
+    FILE* child = popen("ls -l /proc/self/fd", "r");
+    ASSERT_NE(child, nullptr);
+    std::string listing(4096, '\0');
+    listing.resize(fread(listing.data(), 1, listing.size(), child));
+    pclose(child);
+    EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
+    EXPECT_FALSE(Contains(listing, "socket:")) << listing;
 }
 
 TEST(Server, BodyStringsAreReadAndAnsweredInTheRequestEncoding) {
@@ -311,26 +334,6 @@ TEST(ServerLimits, IdleAndSlowConnectionsAreClosed) {
     EXPECT_TRUE(trickle.WaitForClose(10000));
 }
 
-TEST(ServerLimits, ConnectionsBeyondTheLimitAreClosedAtOnce) {
-    RunningServer s("[Server]\nMaxConnections=2\n");
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection a, b, c;
-    Response r;
-    ASSERT_TRUE(s.Connect(a) && Ask(a, "WHO", r));
-    ASSERT_TRUE(s.Connect(b) && Ask(b, "WHO", r));
-    ASSERT_TRUE(s.Connect(c));
-    EXPECT_TRUE(c.WaitForClose(10000));
-    EXPECT_TRUE(Contains(s.requestLog(),
-                         "# The connection from 127.0.0.1 was rejected: 2 "
-                         "connections are open.\r\n"));
-    // A closed connection makes room again.
-    a.Close();
-    EXPECT_TRUE(WaitFor([&] {
-        VsClient::Connection d;
-        return s.Connect(d) && Ask(d, "WHO", r);
-    }));
-}
-
 // The permit list is checked before anything is read. At most ten rejection
 // lines a second; the rest are summed up each minute.
 TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
@@ -353,23 +356,6 @@ TEST(ServerLimits, RejectionLinesArePacedAndTheRestSummedUp) {
     }
     EXPECT_TRUE(WaitFor([&] { return HeldBack(s.requestLog()) == 7; })) << HeldBack(s.requestLog());
     EXPECT_EQ(CountOf(s.requestLog(), "# The connection from 127.0.0.1 was rejected.\r\n"), 20u);
-}
-
-TEST(Server, ChildProcessesInheritNeitherTheListenerNorClientSockets) {
-    RunningServer s;
-    ASSERT_TRUE(s.Start());
-    VsClient::Connection c;
-    Response r;
-    ASSERT_TRUE(s.Connect(c) && Ask(c, "WHO", r));
-    // Worker processes and tools are started from this process; what a started
-    // program holds open shows in its descriptor table: no listener, no client.
-    FILE* child = popen("ls -l /proc/self/fd", "r");
-    ASSERT_NE(child, nullptr);
-    std::string listing(4096, '\0');
-    listing.resize(fread(listing.data(), 1, listing.size(), child));
-    pclose(child);
-    EXPECT_TRUE(Contains(listing, "/proc/"));  // the listing itself
-    EXPECT_FALSE(Contains(listing, "socket:")) << listing;
 }
 
 TEST(Server, ThreadsWithoutAWorkerServeNothingAndTheOthersServeAll) {
