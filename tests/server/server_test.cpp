@@ -389,8 +389,8 @@ TEST(IoThreadCount, ProcessorsCappedByTheSetting) {
             << processors << " " << setting;
 }
 
-TEST(Housekeeping, QueuedFilesAreDeletedAndFailuresRetriedWithinAPass) {
-    TestModuleFolder folder("[Server]\n");
+TEST(Housekeeping, QueuedFilesAreDeletedAndMinuteStepsRunOnTheirMultiples) {
+    TestModuleFolder folder("[Server]\nKeepLogDay=0\n");
     CountingCache cache;
     std::string base = folder.path() + "/TempFiles/";
     // A folder cannot be unlinked: it fails with an error other than "missing".
@@ -405,15 +405,11 @@ TEST(Housekeeping, QueuedFilesAreDeletedAndFailuresRetriedWithinAPass) {
     // The failing path is tried again within the same pass, up to the limit.
     EXPECT_EQ(CountOf(folder.systemLog(), stuck + " was not deleted(21).\r\n"),
               size_t(Vs5Server::kFilesPerPass - 4));
-}
 
-TEST(Housekeeping, MinuteStepsRunOnTheirMultiples) {
     // KeepLogDay 0: every log file at least a second old goes on the 1440th tick.
-    TestModuleFolder folder("[Server]\nKeepLogDay=0\n");
     std::string logs = folder.config().logFolder() + "/";
     Touch(logs + "old.log");
     Touch(logs + "notes.txt");
-    CountingCache cache;
     Vs5Platform::ManualResetEvent stop, quit;
     std::thread t(Vs5Server::MaintenanceThread, Vs5Server::StopEvents{stop, quit},
                   std::ref(folder.config()), &cache, Vs5Server::HousekeepingTimings{.minuteMs = 1},
