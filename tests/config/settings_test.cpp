@@ -112,9 +112,6 @@ TEST(Settings, EveryLimitAtItsEdgesAndWhatIsReportedBeyondThem) {
         EXPECT_EQ(reported, problem[0] == '(' ? lines + out + problem + " is used.\r\n" : problem)
             << lines;
     }
-    // The lines reach the system log.
-    TestModuleFolder home("[Server]\nPort=0\n");
-    EXPECT_NE(home.systemLog().find(" Port=0" + out), std::string::npos);
 }
 
 TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
@@ -133,7 +130,7 @@ TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
         {"AccessPermit=abc;;localhost;999.1.1.1;255.255.255.255;1.2.3.256;1.2.3.4.5", 0, {}, {}},
         {"AccessPermit=1;0;127.1;010.0.0.1;0x7f.0.0.1", 0, {}, {"10.0.0.1", "8.8.8.8"}},
         {"AccessPermit=0.0.0.0", 1, {"127.0.0.1", "8.8.8.8"}, {}},
-        {"AccessPermit=192.168.0.0;\"10.1.2.3\"; 127.0.0.1 ;bogus",
+        {"AccessPermit=192.168.0.0;\"10.1.2.3\"; 127.0.0.1 ;",
          3,
          {"192.168.7.9", "10.1.2.3", "127.0.0.1"},
          {"10.1.2.4", "192.169.7.9", "127.0.0.2", "not an address"}},
@@ -144,7 +141,8 @@ TEST(IpFilter, AccessPermitFillsTheFilterOnLoadAndReload) {
          {"127.0.0.1"}},
         {"AccessPermit=\"" + field31 + "\";10.0.0.4", 1, {"10.0.0.4"}, {"10.0.0.3"}},
         {"AccessPermit=" + full, CIpFilter::kMaxEntries, {"10.9.0.1", "10.9.0.64"}, {"10.9.0.65"}}};
-    TestModuleFolder home("");
+    // What the first reading skips is logged once the log is open.
+    TestModuleFolder home("[Server]\nAccessPermit=bogus\n");
     for (const auto& c : cases) {
         WriteFile(home.path() + "/vistrel5.ini", "[Server]\n" + c.list + "\n");
         home.config().ReadSettings(false);
