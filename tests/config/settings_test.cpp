@@ -37,7 +37,7 @@ std::string Describe(const Settings& s) {
 
 }  // namespace
 
-TEST(Settings, DefaultsOfAnEmptyIniFileAndTheCommandList) {
+TEST(Settings, DefaultsOfAnEmptyIniFileAndTheJpegQualityBounds) {
     TestModuleFolder home("");
     auto s = home.config().settings();
     EXPECT_EQ(Describe(*s),
@@ -49,12 +49,6 @@ TEST(Settings, DefaultsOfAnEmptyIniFileAndTheCommandList) {
               " ImageJpegQuality=90 MaxResize=2048x2048 AvailableCommands=* PersistMetadata=0"
               " MaxImagePixels=100000000 WorkerTimeout=60 ");
     EXPECT_TRUE(s->problems.empty());
-    EXPECT_TRUE(s->IsCommandAvailable("anything"));
-    Settings some = Settings::Read(
-        Vs5Platform::IniFile::Parse("[ImageProcessing]\nAvailableCommands=Thumb,Resize\n"),
-        s.get());
-    EXPECT_TRUE(some.IsCommandAvailable("thumb") && some.IsCommandAvailable("resize"));
-    EXPECT_FALSE(some.IsCommandAvailable("crop"));
     for (auto [quality, cut] : {std::pair{-1, 0u}, {0, 0u}, {100, 100u}, {101, 100u}})
         EXPECT_EQ(JpegQuality(quality), cut) << quality;
 }
