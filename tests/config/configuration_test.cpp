@@ -35,7 +35,6 @@ TEST(Configuration, LoadMakesTheFoldersAndEmptiesTheTemporaryOnesAndTheWatcherTh
     EXPECT_FALSE(Exists(home / "Cache/cache0008"));
     EXPECT_EQ(config->imageFolder() + config->frameFolder(),
               home / "Command/Images" + home / "Frame");
-    EXPECT_TRUE(config->requestLog().IsOpen() && config->systemLog().IsOpen());
 
     // Every 60th idle wake clears the no-cache folder of files older than a
     // day; its folders stay. These are an hour past a day old, not two days.
