@@ -10,7 +10,6 @@
 #include "platform/file_time.h"
 #include "platform/ini_file.h"
 #include "platform/local_time.h"
-#include "platform/logon.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -196,28 +195,4 @@ TEST(Process, SpawnWaitKillAndFindOnPath) {
     EXPECT_EQ(FindOnPath("sh"), "");
     std::filesystem::current_path(cwd);
     setenv("PATH", path.c_str(), 1);
-}
-
-// A thread takes the file-system identity of a token and gives it back; an
-// own-identity scope lends the thread its own identity meanwhile.
-TEST(Logon, ImpersonationSwitchesTheFileSystemIdentityOfTheThread) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "only root may take another identity";
-    vstest::TempDir dir;
-    chmod(dir.path().c_str(), 0777);
-    auto owner = [&](const std::string& name) {
-        vstest::WriteFile(dir / name, "x");
-        struct stat st {};
-        stat((dir / name).c_str(), &st);
-        return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
-    };
-    ASSERT_TRUE(ImpersonateLoggedOnUser({65534, 65533, {65533}}));
-    EXPECT_EQ(owner("a"), "65534:65533");
-    {
-        OwnIdentityScope own;
-        EXPECT_EQ(owner("b"), "0:0");
-    }
-    EXPECT_EQ(owner("c"), "65534:65533");
-    RevertToSelf();
-    EXPECT_EQ(owner("d"), "0:0");
 }
