@@ -12,6 +12,7 @@
 #include "image_test_util.h"
 
 using namespace Vs4Image;
+using VsTest::ExpectPixels;
 using vstest::PixelAt;
 
 namespace {
@@ -28,22 +29,9 @@ bool RedAcross(const CBaseImage& image, int at, bool row = false) {
     return false;
 }
 
-// A w x w picture of `colour`, `middle` inside a margin of a tenth.
-void SavePicture(const std::string& path, int w, Argb colour, Argb middle) {
-    CBaseImage picture;
-    ASSERT_EQ(picture.CreateBlank(w, w, colour), Ok);
-    Graphics(*picture.bitmap()).SetRectangle(w / 10, w / 10, w - w / 5, w - w / 5, middle);
-    ASSERT_EQ(picture.SaveToFile(path, 90, 0), Ok);
-}
-
 // "Hello" in red Arial 12 into `box`.
 void Hello(CBaseImage& image, RectF box) {
     DrawText(image, TextStyle{"Arial"}, "Hello", box, kRed, kTextOutlinePath);
-}
-
-void ExpectAt(const CBaseImage& image, std::initializer_list<std::tuple<int, int, Argb>> probes) {
-    for (const auto& [x, y, want] : probes)
-        EXPECT_EQ(PixelAt(image, x, y), want) << x << "," << y;
 }
 
 // What, the canvas's width, height and colour, the drawing and its check.
@@ -54,11 +42,12 @@ using Case = std::tuple<const char*, int, int, Argb, std::function<Status(CBaseI
 
 TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
     vstest::TempDir folder;
-    SavePicture(folder / "corners.png", 30, kBlue, kBlue);
+    VsTest::SavePicture(folder / "corners.png", 30, 30, kBlue);
     std::ofstream(folder / "nine.xml")
         << R"(<frame src="corners.png"><lefttop x="0" y="0" width="10" height="10" drawx="10")"
            R"( drawy="10"/><rightbottom x="20" y="20" width="10" height="10"/></frame>)";
-    SavePicture(folder / "over.png", 100, kRed, 0);
+    const VsTest::Rect clearMiddle[] = {{10, 10, 80, 80, 0}};
+    VsTest::SavePicture(folder / "over.png", 100, 100, kRed, clearMiddle);
     std::ofstream(folder / "over.xml")
         << R"(<frame><horizontal src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/>)"
            R"(<vertical src="over.png" x1="10" y1="10" x2="90" y2="10" x3="10" y3="90"/></frame>)";
@@ -93,8 +82,8 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
              return Ok;
          },
          [](const CBaseImage& i) {
-             ExpectAt(i,
-                      {{32999, 1, kRed}, {32997, 1, kBlue}, {32999, 0, kGreen}, {32800, 1, kBlue}});
+             ExpectPixels(
+                 i, {{32999, 1, kRed}, {32997, 1, kBlue}, {32999, 0, kGreen}, {32800, 1, kBlue}});
              EXPECT_NEAR(int(PixelAt(i, 32000, 1) >> 16 & 0xFF), 128, 2);
          }},
         {"image drawn onto a tall image", 2, 33000, kBlue,
@@ -105,7 +94,7 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
              return Ok;
          },
          [](const CBaseImage& i) {
-             ExpectAt(i, {{1, 32999, kRed}, {0, 32999, kBlue}});
+             ExpectPixels(i, {{1, 32999, kRed}, {0, 32999, kBlue}});
          }},
         {"boxed text", 33000, 40, 0,
          [](CBaseImage& i) {
@@ -162,13 +151,13 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
         {"nine-patch frame", 33000, 64, kGreen,
          [&](CBaseImage& i) { return ApplyFrame(i, folder.path(), "nine"); },
          [](const CBaseImage& i) {
-             ExpectAt(
+             ExpectPixels(
                  i, {{5, 5, kBlue}, {20000, 32, kGreen}, {32000, 32, kGreen}, {32995, 60, kBlue}});
          }},
         {"overlay frame", 33000, 64, kGreen,
          [&](CBaseImage& i) { return ApplyFrame(i, folder.path(), "over"); },
          [](const CBaseImage& i) {
-             ExpectAt(
+             ExpectPixels(
                  i,
                  {{1000, 32, kRed}, {20000, 32, kGreen}, {29000, 32, kGreen}, {32000, 32, kRed}});
          }},
