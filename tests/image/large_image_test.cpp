@@ -86,16 +86,6 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
                  i, {{32999, 1, kRed}, {32997, 1, kBlue}, {32999, 0, kGreen}, {32800, 1, kBlue}});
              EXPECT_NEAR(int(PixelAt(i, 32000, 1) >> 16 & 0xFF), 128, 2);
          }},
-        {"image drawn onto a tall image", 2, 33000, kBlue,
-         [](CBaseImage& i) {
-             CBaseImage patch;
-             EXPECT_EQ(patch.CreateBlank(1, 3, kRed), Ok);
-             i.DrawImageAt(patch, 1, 32998, 255);
-             return Ok;
-         },
-         [](const CBaseImage& i) {
-             ExpectPixels(i, {{1, 32999, kRed}, {0, 32999, kBlue}});
-         }},
         {"boxed text", 33000, 40, 0,
          [](CBaseImage& i) {
              Hello(i, {32900.5f, 2, 99, 30});
