@@ -70,22 +70,6 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
              for (int x : {0, 10, 49, 50, 75, 99})
                  EXPECT_EQ(PixelAt(i, x, 1), x < 50 ? kRed : kGreen) << x;
          }},
-        {"images drawn at a place and scaled", 33000, 2, kBlue,
-         [](CBaseImage& i) {
-             CBaseImage patch, translucent, green;
-             EXPECT_EQ(patch.CreateBlank(3, 1, kRed), Ok);
-             EXPECT_EQ(translucent.CreateBlank(32800, 1, 0x80FF0000), Ok);
-             EXPECT_EQ(green.CreateBlank(2, 2, kGreen), Ok);
-             i.DrawImageAt(translucent, 0, 1, 255);
-             i.DrawImageScaled(green, 33000, 1, 255, 5);
-             i.DrawImageAt(patch, 32998, 1, 255);
-             return Ok;
-         },
-         [](const CBaseImage& i) {
-             ExpectPixels(
-                 i, {{32999, 1, kRed}, {32997, 1, kBlue}, {32999, 0, kGreen}, {32800, 1, kBlue}});
-             EXPECT_NEAR(int(PixelAt(i, 32000, 1) >> 16 & 0xFF), 128, 2);
-         }},
         {"boxed text", 33000, 40, 0,
          [](CBaseImage& i) {
              Hello(i, {32900.5f, 2, 99, 30});
