@@ -6,8 +6,6 @@
 
 #include "image/frame/apply_frame.h"
 #include "image/graphics.h"
-#include "image/random.h"
-#include "image/text/captcha.h"
 #include "image/text/draw_text.h"
 #include "image_test_util.h"
 
@@ -102,12 +100,6 @@ TEST(LargeImages, EveryDrawingOperationWorksBeyondOneSurface) {
                      differing += PixelAt(i, 19970 + x, y) != PixelAt(small, x, y);
              EXPECT_EQ(differing, 0);
          }},
-        {"captcha lines", 33000, 20, 0,
-         [](CBaseImage& i) {
-             ResetThreadRandom();  // no glyphs in "  ": only the lines draw
-             return DrawCaptcha(i, CaptchaOptions{"Arial", 12, 0, "  ", 32000, kCaptchaLines});
-         },
-         [](const CBaseImage& i) { EXPECT_FALSE(vstest::AlphaInk(i, 32000, 0, 34, 20).empty()); }},
         {"rotation of a wide strip", 33000, 2, kRed,
          [](CBaseImage& i) { return i.Rotate(1, kWhite); },
          [](const CBaseImage& i) {
