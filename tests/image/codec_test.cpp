@@ -117,26 +117,17 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
     }
 }
 
-// The extension or format name (any case) picks the encoder; others write nothing.
-TEST(Codecs, TheExtensionOrFormatNameChoosesTheEncoder) {
+// Saving needs a bitmap and a name our encoders know (the last extension of
+// the file name); refused, nothing is written or appended.
+TEST(Codecs, UnknownExtensionsAndFormatNamesWriteNothing) {
     VsTest::TempDir dir;
     CBaseImage image;
-    std::vector<uint8_t> stream;
     EXPECT_EQ(image.SaveToFile(dir / "none.png", 90, 0), WrongState);
     ASSERT_EQ(image.CreateBlank(4, 4, 0xFFFFFFFF), Ok);
-    for (const auto& [name, format] : {std::pair{"a.JPG", ImageFormat::Jpeg},
-                                       {"b.Jpeg", ImageFormat::Jpeg},
-                                       {"c.BMP", ImageFormat::Bmp},
-                                       {"d.png", ImageFormat::Png}}) {
-        ASSERT_EQ(image.SaveToFile(dir / name, 90, 0), Ok) << name;
-        EXPECT_EQ(DetectImageFormat(VsTest::ReadBytes(dir / name).data(), 8), format) << name;
-    }
-    for (const char* refused : {"a.gif", "a.tif", "a.webp", "noextension", "a.png.txt", ""}) {
+    for (const char* refused : {"a.gif", "noextension", "a.png.txt", ""}) {
         EXPECT_EQ(image.SaveToFile(dir / refused, 90, 0), InvalidParameter) << refused;
         EXPECT_FALSE(std::filesystem::exists(dir / refused) && *refused) << refused;
     }
-    ASSERT_EQ(image.SaveToStream("PNG", 90, 0, stream), Ok);
-    EXPECT_EQ(DetectImageFormat(stream.data(), stream.size()), ImageFormat::Png);
     std::vector<uint8_t> untouched = {9};
     EXPECT_EQ(image.SaveToStream("gif", 90, 0, untouched), InvalidParameter);
     EXPECT_EQ(untouched, std::vector<uint8_t>{9});
