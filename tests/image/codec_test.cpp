@@ -53,7 +53,6 @@ TEST(Codecs, RealFileLayoutsDecodeToTheRightColours) {
         {"-colorspace CMYK c.jpg", 3},
         {"-colors 16 -interlace PNG PNG8:b.png", 0},
         {"-depth 16 PNG48:c.png", 1},
-        {"-colorspace Gray -depth 16 -interlace PNG PNG:e.png", 1},
         {"-colorspace Gray -depth 16 -strip PNG:f.png", 1},  // no gamma: taken as sRGB
         {"-colorspace Gray -alpha set -channel A -evaluate set 50% +channel PNG:d.png", 1},
         {"-alpha set -channel A -evaluate set 40% +channel -define tiff:endian=msb "
