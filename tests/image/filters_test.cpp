@@ -115,13 +115,9 @@ TEST(SpatialFilter, SmoothingDarkensTheBorderOnly) {
 
 TEST(SpatialFilter, SharpenArithmetic) {
     CBaseImage image;
-    image.CreateBlank(5, 5, 0xFF646464);
-    EXPECT_EQ(Sharpen(image, 1), Ok);  // kernel sum 7: unchanged inside
-    EXPECT_EQ(At(image, 2, 2), 0xFF646464u);
-    EXPECT_EQ(Red(At(image, 0, 0)), 100 * 12 / 7);  // border: missing -1s brighten
-    image.CreateBlank(5, 5, 0xFF6464C8);            // r 100, g 100, b 200
-    EXPECT_EQ(Sharpen(image, 5), Ok);               // kernel sum 11
-    EXPECT_EQ(At(image, 2, 2), 0xFF9D9DFFu);        // 100 * 11 / 7 = 157, blue clamped
+    image.CreateBlank(5, 5, 0xFF6464C8);      // r 100, g 100, b 200
+    EXPECT_EQ(Sharpen(image, 5), Ok);         // kernel sum 11
+    EXPECT_EQ(At(image, 2, 2), 0xFF9D9DFFu);  // 100 * 11 / 7 = 157, blue clamped
     // A bright dot in grey: centre (15 * 100 - 8 * 50) / 7, neighbour (8 * 50 - 100) / 7;
     // a dark dot in white goes negative and clamps to 0.
     image.CreateBlank(5, 5, 0xFF323232);
