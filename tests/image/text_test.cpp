@@ -115,7 +115,6 @@ TEST(DrawText, UnderlineAndStrikeout) {
 // "NanumSquare Bold" has a bold face only: any requested style is drawn as
 // that bold face alone, without underline, strikeout or slant.
 TEST(DrawText, TheBoldFallbackIsBoldAlone) {
-    EXPECT_EQ(SystemFonts().FindFamily("Arial"), "Liberation Sans");
     EXPECT_EQ(SystemFonts().FindFamily("No Such Family 123"), "");
     const ResolvedFont boldOnly = ResolveFont(SystemFonts(), "NanumSquare Bold", 0);
     EXPECT_EQ(boldOnly.family, "NanumSquare Bold");
@@ -134,15 +133,14 @@ TEST(DrawText, TheBoldFallbackIsBoldAlone) {
     }
 }
 
-// Hangul and accented Latin find glyphs (by fallback); a private-use one is missing.
+// Hangul and accented Latin find glyphs (Hangul by fallback); a private-use one is missing.
 TEST(DrawText, NonAsciiDrawsGlyphs) {
-    for (const std::string& text : {kHangul, std::string("\xC3\x89l\xC3\xA8ve \xC3\xBC\xC3\xB1")})
-        for (const char* font : {"Arial", "NanumGothic"}) {
-            EXPECT_EQ(MeasureText(TextStyle{font, 16}, text).missingGlyphs, 0) << text << font;
-            CBaseImage image;
-            EXPECT_GT(Draw(image, 200, 50, TextStyle{font, 16}, text, {4, 4, 0, 0}, 0, 128).width(),
-                      20);
-        }
+    for (const std::string& text : {kHangul, std::string("\xC3\x89l\xC3\xA8ve \xC3\xBC\xC3\xB1")}) {
+        EXPECT_EQ(MeasureText(TextStyle{"Arial", 16}, text).missingGlyphs, 0) << text;
+        CBaseImage image;
+        EXPECT_GT(Draw(image, 200, 50, TextStyle{"Arial", 16}, text, {4, 4, 0, 0}, 0, 128).width(),
+                  20);
+    }
     EXPECT_GT(MeasureText(TextStyle{"Arial", 16}, "\xEE\x80\x80").missingGlyphs, 0);
 }
 
