@@ -103,7 +103,6 @@ TEST(AdjustImage, HueTurnsAboutTheGreyAxis) {
     EXPECT_EQ(AdjustImage(plus, 0, 0, 0, 100, 0), Ok);
     EXPECT_EQ(AdjustImage(minus, 0, 0, 0, -100, 0), Ok);
     EXPECT_LE(MaxDifference(plus, minus), 1);
-    EXPECT_GT(MaxDifference(plus, original), 60);
     AdjustImage(back, 0, 0, 0, 20, 0);
     EXPECT_GT(MaxDifference(back, original), 10);
     for (int y = 0; y < 12; ++y)
