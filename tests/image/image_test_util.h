@@ -10,10 +10,14 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "image/base_image.h"
+#include "image/graphics.h"
 #include "image/pixel_view.h"
 #include "support/pixels.h"
 #include "support/shell.h"
@@ -73,6 +77,27 @@ inline constexpr auto Green = [](Argb c) { return int(c >> 8 & 255); };
 inline constexpr auto Blue = [](Argb c) { return int(c & 255); };
 inline Argb Pack(int a, int r, int g, int b) {
     return Argb(a) << 24 | Argb(r) << 16 | Argb(g) << 8 | Argb(b);
+}
+
+using Rect = std::tuple<int, int, int, int, Argb>;  // x, y, width, height, colour
+
+// A w x h picture of solid rectangles on `background`, saved as PNG.
+inline void SavePicture(const std::string& path, int w, int h, Argb background,
+                        std::span<const Rect> rects = {}) {
+    Vs4Image::CBaseImage image;
+    ASSERT_EQ(image.CreateBlank(w, h, background), Vs4Image::Ok);
+    Vs4Image::Graphics g(*image.bitmap());
+    for (const auto& [x, y, rw, rh, colour] : rects)
+        g.SetRectangle(x, y, rw, rh, colour);
+    g.Flush();
+    ASSERT_EQ(image.SaveToFile(path, 90, 0), Vs4Image::Ok);
+}
+
+using Probe = std::tuple<int, int, Argb>;  // x, y and the colour wanted there
+
+inline void ExpectPixels(const Vs4Image::CBaseImage& image, std::initializer_list<Probe> probes) {
+    for (const auto& [x, y, want] : probes)
+        EXPECT_EQ(At(image, x, y), want) << x << "," << y;
 }
 
 template <typename F>
