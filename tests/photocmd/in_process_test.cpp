@@ -50,11 +50,10 @@ protected:
     int Run(CBaseImage& image, const std::string& command) {
         return RunCommandInProcess(named_, image, ParseParams(command), settings_, folders_);
     }
-    int RunFile(CBaseImage& image, const std::string& content, const std::string& request = "") {
+    int RunFile(CBaseImage& image, const std::string& content) {
         CommandFile file;
         ParseCommandFileContent(content, file);
-        return RunCommandFileInProcess(named_, image, file, ParseParams(request), settings_,
-                                       folders_);
+        return RunCommandFileInProcess(named_, image, file, ParamMap{}, settings_, folders_);
     }
 
     vstest::TempDir home_;
@@ -209,14 +208,6 @@ TEST_F(InProcessTest, CommandFilesRunTheirLinesOnLayers) {
                 "cmd=layernew&name=pic&file=red.png\ncmd=layerblend&from=pic&to=background\n"),
         kResultOk);
     EXPECT_EQ(PixelAt(image, 39, 29), kRed);
-
-    // The poster resizes to the request's w; without it the resize fails and nothing else runs.
-    const std::string poster = "cmd=resize&w=<%w%>\ncmd=text&text=<%title%>&x=10\ncmd=negative\n";
-    EXPECT_EQ(RunFile(image, poster, "cmd=poster&title=Hello&w=20"), kResultOk);
-    EXPECT_EQ(image.height(), 15);
-    const uint64_t before = Checksum(image);
-    EXPECT_EQ(RunFile(image, poster, "cmd=poster&title=Hello"), 202);
-    EXPECT_EQ(Checksum(image), before);
 }
 
 TEST_F(InProcessTest, FailingLinesStopTheRunWithTheirStatus) {
