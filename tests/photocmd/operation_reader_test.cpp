@@ -45,8 +45,6 @@ TEST_F(OperationReaderTest, RunnersKnowTheirOwnOperations) {
         std::array<int, 4> results;  // Worker, InProcess, WorkerFile, InProcessFile
     } cases[] = {
         {"cmd=nosuch", {101, 101, 101, 101}},
-        {"w=5", {101, 101, 101, 101}},
-        {"cmd=umb", {101, 101, 101, 101}},
         {"cmd=encode", {101, 101, 101, 101}},
         {"cmd=THUMB&w=5", {0, 0, 0, 0}},
         {"cmd=__captcha", {101, 0, 101, 0}},
