@@ -95,9 +95,8 @@ TEST_F(GetExecTest, GetRefusesWhatItCannotRun) {
     } cases[] = {
         {photo, "cmd=resize&w=50", 0},
         {photo, "cmd=crop&w=50", 105},
-        {photo, "w=50", 105},                     // no cmd at all
-        {photo, "cmd=res&w=50", 103},             // passes the list, names no file
-        {photo, "cmd=thumb&w=50&itpmode=99", 0},  // clamped, not refused
+        {photo, "w=50", 105},          // no cmd at all
+        {photo, "cmd=res&w=50", 103},  // passes the list, names no file
         {s.path() + "/photos/none.jpg", "cmd=thumb&w=50", 102},
         {s.path() + "/special/a.jpg", "", 103},  // the default command's file is missing
         {"", "", 102},
