@@ -130,7 +130,7 @@ TEST_F(InProcessTest, FailuresLeaveTheirCodesAndTheImage) {
     EXPECT_EQ(Run(empty, "cmd=thumb&w=10"), 208);
 }
 
-TEST_F(InProcessTest, SelfMergesFramesLoadersAndReload) {
+TEST_F(InProcessTest, SelfMergesLoadersAndReload) {
     CBaseImage image;
     // An image merged onto itself is drawn from a copy.
     CBaseImage& self = named_.FindOrCreate("self");
@@ -140,17 +140,8 @@ TEST_F(InProcessTest, SelfMergesFramesLoadersAndReload) {
     EXPECT_EQ(PixelAt(self, 19, 19), PixelAt(self, 9, 9));
     EXPECT_EQ(PixelAt(self, 10, 10), corner);
 
-    // A frame drawn from the frame folder.
-    Quadrants(image);
-    ASSERT_EQ(image.SaveToFile(home_ / "Frame/q.png", 90, 0), Vs4Image::Ok);
-    vstest::WriteFile(home_ / "Frame/q.xml",
-                      "<frame src=\"q.png\"><lefttop x=\"0\" y=\"0\" width=\"10\" height=\"10\" "
-                      "drawx=\"4\" drawy=\"4\"/></frame>");
-    Quadrants(image);
-    ASSERT_EQ(Run(image, "cmd=frame&name=q"), kResultOk);
-    EXPECT_EQ(PixelAt(image, 0, 0), kRed);
-
     // Merge files go through the loader when one is given; its status is the answer.
+    Quadrants(image);
     std::string asked;
     InProcessContext context{named_, settings_, folders_,
                              [&](const std::string& path, CBaseImage& o) {
