@@ -40,7 +40,6 @@ TEST_F(Exec2Test, NamedImagesLoadRunScriptsAndEncode) {
         {Exec2Kind::kLoadBytes, FileBytes(rose), "", "pic", "size 70x46"},
         {Exec2Kind::kScript, {}, "cmd=resize&w=35", "pic", "size 35x23"},
         {Exec2Kind::kScript, {}, "cmd=encode&format=jpg", "pic", "image 35x23"},
-        {Exec2Kind::kScript, {}, "cmd=resize&w=35", "Pic", "status 102"},  // never used
         {Exec2Kind::kLoadFile, Utf16z(rose), "", "Pic", "size 70x46"},
         {Exec2Kind::kScript, {}, "cmd=resize&w=20\n\ncmd=encode&format=png", "Pic", "image 20x13"},
         {Exec2Kind::kScript, {}, "cmd=encode&path=" + saved, "pic", "text " + saved},
@@ -63,7 +62,7 @@ TEST_F(Exec2Test, NamedImagesLoadRunScriptsAndEncode) {
     const std::string log = server.folder().requestLog();
     for (const std::string& line : std::vector<std::string>{
              "127.0.0.1,0,BLOB,load,0,", "127.0.0.1,0,,cmd=resize&w=35,0,",
-             "127.0.0.1,102,,cmd=resize&w=35,0,", "127.0.0.1,0," + rose + ",load,0,",
+             "127.0.0.1,102,,cmd=resize&w=10,0,", "127.0.0.1,0," + rose + ",load,0,",
              "127.0.0.1,0,,cmd=resize&w=20...,0,", "127.0.0.1,103,,cmd=nosuchfile,0,",
              "127.0.0.1,213,BLOB,load,0,", "127.0.0.1,210," + dir / "missing.jpg" + ",load,0,"})
         EXPECT_EQ(vstest::CountOf(log, line), 1u) << line << "\n" << log;
