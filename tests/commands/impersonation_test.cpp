@@ -84,13 +84,6 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
-std::string ImpersonationIni(const std::vector<std::string>& entries) {
-    std::string ini = "[Server]\n[Impersonation]\n";
-    for (const std::string& entry : entries)
-        ini += entry + "\n";
-    return ini;
-}
-
 class Impersonation : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -106,10 +99,10 @@ protected:
     }
     void TearDown() override { LogonTokenCache::DestroyInstance(); }
 
-    // The entry that the account's own password makes work.
+    // The entry line that the account's own password makes work.
     std::string Entry(int number, const std::string& key, const std::string& password = "") {
         return "Impersonate" + std::to_string(number) + "=" + key + ";" + account_.name + ";" +
-               (password.empty() ? account_.password : password);
+               (password.empty() ? account_.password : password) + "\n";
     }
 
     TestAccount account_;
@@ -128,8 +121,8 @@ protected:
 // logged. Key numbers order the entries as numbers (2 before 10).
 TEST_F(Impersonation, SwitchesTheThreadOnlyAndTheLowestMatchingEntryWins) {
     REQUIRE_ACCOUNT();
-    TestModuleFolder folder(ImpersonationIni(
-        {Entry(0, "drop"), Entry(10, "albums/private", "wrong"), Entry(2, "albums")}));
+    TestModuleFolder folder("[Impersonation]\n" + Entry(0, "drop") +
+                            Entry(10, "albums/private", "wrong") + Entry(2, "albums"));
     std::string groupsBefore = ThreadStatus("Groups");
     ASSERT_TRUE(CanOpen(secret_));
     // A thread started beforehand: one created while impersonating would
