@@ -61,19 +61,6 @@ void WriteStandIn(const std::string& folder, const std::string& body) {
     std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
 }
 
-// The message at the end of the one log line whose fields begin with
-// `fields` (after the time, before the elapsed milliseconds); "no line" when
-// there is not exactly one.
-std::string LogMessage(const std::string& log, const std::string& fields) {
-    const std::string start = " " + fields;
-    const size_t at = log.find(start);
-    if (at == std::string::npos || log.find(start, at + 1) != std::string::npos)
-        return "no line";
-    const size_t from = at + start.size();
-    const std::string rest = log.substr(from, log.find("\r\n", from) - from);
-    return rest.substr(rest.find(',') + 1);
-}
-
 // One server for every case: the tool is found in WkHtmlPath at each request,
 // so each case puts its own there (or none).
 TEST(WebCapture, StandInToolsRenderFailTimeOutOrAreNotRun) {
@@ -84,9 +71,17 @@ TEST(WebCapture, StandInToolsRenderFailTimeOutOrAreNotRun) {
     ASSERT_TRUE(server.Start());
     Exec2Session session(server);
     ASSERT_TRUE(session.connected());
-    auto logMessage = [&](int code, const std::string& url) {
-        return LogMessage(server.folder().requestLog(),
-                          "127.0.0.1," + std::to_string(code) + "," + url + ",capture,0,");
+    // The message at the end of the one log line of a capture (after the
+    // elapsed milliseconds); "no line" when there is not exactly one.
+    auto logMessage = [&](int code, const std::string& url) -> std::string {
+        const std::string log = server.folder().requestLog();
+        const std::string start = " 127.0.0.1," + std::to_string(code) + "," + url + ",capture,0,";
+        const size_t at = log.find(start);
+        if (at == std::string::npos || log.find(start, at + 1) != std::string::npos)
+            return "no line";
+        const size_t from = at + start.size();
+        const std::string rest = log.substr(from, log.find("\r\n", from) - from);
+        return rest.substr(rest.find(',') + 1);
     };
 
     const std::string copy = "cp " + Quoted(rose) + " \"$last\"", other = "http://example.invalid/";
