@@ -75,7 +75,6 @@ TEST_F(CommandFileTest, ThePosterExampleFillsFromTheRequest) {
     ASSERT_TRUE(line.Has("w"));
     EXPECT_EQ(GetInt(line, "w", 99), 0);
     ParamMap unused;
-    EXPECT_FALSE(FillTemplate(*c.file, 3, request, unused));
     EXPECT_FALSE(FillTemplate(*c.file, -1, request, unused));
 }
 

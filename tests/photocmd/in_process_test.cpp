@@ -50,11 +50,10 @@ protected:
     int Run(CBaseImage& image, const std::string& command) {
         return RunCommandInProcess(named_, image, ParseParams(command), settings_, folders_);
     }
-    int RunFile(CBaseImage& image, const std::string& content, const std::string& request = "") {
+    int RunFile(CBaseImage& image, const std::string& content) {
         CommandFile file;
         ParseCommandFileContent(content, file);
-        return RunCommandFileInProcess(named_, image, file, ParseParams(request), settings_,
-                                       folders_);
+        return RunCommandFileInProcess(named_, image, file, ParamMap{}, settings_, folders_);
     }
 
     vstest::TempDir home_;
@@ -116,11 +115,9 @@ TEST_F(InProcessTest, FailuresLeaveTheirCodesAndTheImage) {
         {"cmd=frame", 210},
         {"cmd=frame&name=nosuch", 202},
         {"cmd=frame&name=../Frame/thin", 202},
-        {"cmd=resize", 202},
         {"cmd=thumb&w=0&h=0", 202},
         {"cmd=merge&file=missing.png", 210},
         {"cmd=merge&file=ab", 210},
-        {"cmd=merge", 210},
         {"cmd=merge&imgno=nobody&file=red.png", 202},
     };
     CBaseImage image;
@@ -133,7 +130,7 @@ TEST_F(InProcessTest, FailuresLeaveTheirCodesAndTheImage) {
     EXPECT_EQ(Run(empty, "cmd=thumb&w=10"), 208);
 }
 
-TEST_F(InProcessTest, SelfMergesFramesLoadersAndReload) {
+TEST_F(InProcessTest, SelfMergesLoadersAndReload) {
     CBaseImage image;
     // An image merged onto itself is drawn from a copy.
     CBaseImage& self = named_.FindOrCreate("self");
@@ -143,17 +140,8 @@ TEST_F(InProcessTest, SelfMergesFramesLoadersAndReload) {
     EXPECT_EQ(PixelAt(self, 19, 19), PixelAt(self, 9, 9));
     EXPECT_EQ(PixelAt(self, 10, 10), corner);
 
-    // A frame drawn from the frame folder.
-    Quadrants(image);
-    ASSERT_EQ(image.SaveToFile(home_ / "Frame/q.png", 90, 0), Vs4Image::Ok);
-    vstest::WriteFile(home_ / "Frame/q.xml",
-                      "<frame src=\"q.png\"><lefttop x=\"0\" y=\"0\" width=\"10\" height=\"10\" "
-                      "drawx=\"4\" drawy=\"4\"/></frame>");
-    Quadrants(image);
-    ASSERT_EQ(Run(image, "cmd=frame&name=q"), kResultOk);
-    EXPECT_EQ(PixelAt(image, 0, 0), kRed);
-
     // Merge files go through the loader when one is given; its status is the answer.
+    Quadrants(image);
     std::string asked;
     InProcessContext context{named_, settings_, folders_,
                              [&](const std::string& path, CBaseImage& o) {
@@ -209,14 +197,6 @@ TEST_F(InProcessTest, CommandFilesRunTheirLinesOnLayers) {
                 "cmd=layernew&name=pic&file=red.png\ncmd=layerblend&from=pic&to=background\n"),
         kResultOk);
     EXPECT_EQ(PixelAt(image, 39, 29), kRed);
-
-    // The poster resizes to the request's w; without it the resize fails and nothing else runs.
-    const std::string poster = "cmd=resize&w=<%w%>\ncmd=text&text=<%title%>&x=10\ncmd=negative\n";
-    EXPECT_EQ(RunFile(image, poster, "cmd=poster&title=Hello&w=20"), kResultOk);
-    EXPECT_EQ(image.height(), 15);
-    const uint64_t before = Checksum(image);
-    EXPECT_EQ(RunFile(image, poster, "cmd=poster&title=Hello"), 202);
-    EXPECT_EQ(Checksum(image), before);
 }
 
 TEST_F(InProcessTest, FailingLinesStopTheRunWithTheirStatus) {

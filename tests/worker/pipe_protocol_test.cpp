@@ -79,10 +79,6 @@ TEST(PipeProtocol, FieldsSitAtTheirOffsets) {
     EXPECT_EQ(DecodeHeader(header.data()).layer, "top");
     EXPECT_EQ(DecodeHeader(EncodeHeader(kLoadFile, "top").data()).layer, "");
     EXPECT_EQ(DecodeHeader(EncodeHeader(kLayerNew, "top").data()).layer, "");
-
-    SizeReply reply = DecodeSizeReply(EncodeSizeReply({0, 640, 480}).data());
-    EXPECT_EQ(reply.width, 640u);
-    EXPECT_EQ(reply.height, 480u);
 }
 
 TEST(PipeProtocol, TextsAreCutToTheirFieldsAndSomeValuesSendNothing) {
