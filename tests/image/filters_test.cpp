@@ -115,7 +115,7 @@ TEST(SpatialFilter, SmoothingDarkensTheBorderOnly) {
 TEST(SpatialFilter, SharpenArithmetic) {
     CBaseImage image;
     image.CreateBlank(5, 5, 0xFF6464C8);      // r 100, g 100, b 200
-    EXPECT_EQ(Sharpen(image, 5), Ok);         // kernel sum 11
+    EXPECT_EQ(Sharpen(image, 9), Ok);         // weight 5 at most: kernel sum 11
     EXPECT_EQ(At(image, 2, 2), 0xFF9D9DFFu);  // 100 * 11 / 7 = 157, blue clamped
     // A bright dot in grey: centre (15 * 100 - 8 * 50) / 7, neighbour (8 * 50 - 100) / 7;
     // a dark dot in white goes negative and clamps to 0.
